@@ -1,0 +1,41 @@
+# Set-up and everyday commands; see README.md.
+BUILD ?= build
+JOBS  ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: deps configure build run test test-asan test-tsan fuzz-smoke bench clean
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR35_WERROR=ON $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@scripts/run-demo.sh $(BUILD)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Tests under AddressSanitizer + UndefinedBehaviorSanitizer.
+test-asan:
+	@$(MAKE) --no-print-directory test BUILD=build-asan \
+	  CMAKE_FLAGS="-DKR35_SANITIZE=address,undefined -DKR35_BUILD_QT=OFF -DKR35_BUILD_BENCH=OFF"
+
+# Threaded tests under ThreadSanitizer.
+test-tsan:
+	@$(MAKE) --no-print-directory build BUILD=build-tsan \
+	  CMAKE_FLAGS="-DKR35_SANITIZE=thread -DKR35_BUILD_QT=OFF -DKR35_BUILD_BENCH=OFF"
+	@cd build-tsan && ctest --output-on-failure -j $(JOBS) -L threads
+
+fuzz-smoke: deps
+	@scripts/fuzz-smoke.sh
+
+bench: build
+	@scripts/run-benchmarks.sh $(BUILD)
+
+clean:
+	rm -rf build build-asan build-tsan build-fuzz
