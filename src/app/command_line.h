@@ -9,6 +9,7 @@ namespace kr35 {
 
 // Splits a raw command line the Windows way: blanks (space, tab) separate
 // arguments, double quotes group words into one argument and are removed.
+// `raw` is the part of the command line after the program name.
 std::vector<std::string> SplitCommandLine(std::string_view raw);
 
 // True for an argument that begins with '-' or '/'.
