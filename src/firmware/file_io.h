@@ -1,0 +1,28 @@
+// Whole-file reading and crash-safe whole-file writing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kr35 {
+
+// Larger files are refused rather than read into memory.
+inline constexpr std::size_t kMaxReadFileBytes = std::size_t{1} << 30;
+
+// Reads the whole file into `bytes`. On failure returns false and sets `error`
+// to a message naming the file and the reason; `bytes` is then unspecified.
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes,
+                   std::string& error, std::size_t maxBytes = kMaxReadFileBytes);
+
+// Writes `bytes` to a temporary file in the same directory and renames it over
+// `path`, so `path` holds either its old content or all of the new. On failure
+// the temporary file is removed, `path` is untouched and `error` names the file
+// and the reason.
+bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                         std::string& error);
+
+}  // namespace kr35

@@ -1,0 +1,171 @@
+#include "firmware/intel_hex.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "firmware/firmware_image.h"
+
+namespace kr35 {
+namespace {
+
+// The conversion reads records in the text with line breaks removed. Well-formed
+// files only have line breaks between records, outside the characters a record
+// uses, so records are read straight from the original text. Only when a line
+// break falls inside a record's characters is the rest of the text compacted
+// once and the conversion carried on there; either way it stays linear.
+
+// Character classes: the low four bits hold a hexadecimal digit's value (either
+// letter case). Any other character reads as the digit 0, so malformed text
+// still converts to defined bytes. kLineBreak marks CR and LF.
+constexpr std::uint8_t kLineBreak = 0x10;
+
+constexpr std::array<std::uint8_t, 256> MakeClassTable() {
+  std::array<std::uint8_t, 256> table{};
+  for (int c = '0'; c <= '9'; ++c) table[c] = static_cast<std::uint8_t>(c - '0');
+  for (int c = 'A'; c <= 'F'; ++c) table[c] = static_cast<std::uint8_t>(c - 'A' + 10);
+  for (int c = 'a'; c <= 'f'; ++c) table[c] = static_cast<std::uint8_t>(c - 'a' + 10);
+  table['\r'] = kLineBreak;
+  table['\n'] = kLineBreak;
+  return table;
+}
+
+constexpr std::array<std::uint8_t, 256> kClass = MakeClassTable();
+
+// A record's fixed part: byte count (2), load offset (4), type (2).
+constexpr std::size_t kRecordPrefix = 8;
+// Any skip of 510 digits or more drops every byte a record can carry.
+constexpr int kMaxSkipDigits = 512;
+constexpr std::size_t kFinished = std::numeric_limits<std::size_t>::max();
+
+std::uint8_t ClassOf(char c) {
+  return kClass[static_cast<unsigned char>(c)];
+}
+
+bool HasLineBreak(const char* p, std::size_t n) {
+  std::uint8_t flags = 0;
+  for (std::size_t i = 0; i < n; ++i) flags |= ClassOf(p[i]);
+  return (flags & kLineBreak) != 0;
+}
+
+struct Conversion {
+  std::uint8_t* payload;
+  std::size_t capacity;
+  std::size_t length = 0;
+  std::uint32_t sum = 0;
+  int skipDigits = 0;
+};
+
+// Converts the records of `text`, scanning from its start. Returns kFinished, or
+// the index of a ':' whose record has a line break among the characters it
+// uses; nothing of that record has been taken then.
+std::size_t ConvertRecords(const char* text, std::size_t size, Conversion& conv) {
+  std::size_t scan = 0;
+  while (scan < size && conv.length < conv.capacity) {
+    const void* found = std::memchr(text + scan, ':', size - scan);
+    if (found == nullptr) break;
+    const std::size_t colon = static_cast<std::size_t>(static_cast<const char*>(found) - text);
+    const char* record = text + colon + 1;
+    const std::size_t available = size - colon - 1;
+    scan = colon + 1;
+    // Records overlap: a record is the whole rest of the text after its ':'.
+    // Once fewer characters than a type needs remain, no later ':' has more.
+    if (available < kRecordPrefix) break;
+    if (HasLineBreak(record, kRecordPrefix)) return colon;
+    if (record[6] != '0' || record[7] != '0') continue;  // not a data record
+
+    const int skip = conv.skipDigits;
+    conv.skipDigits = 0;  // used up by the first data record, even an empty one
+    const int count = (ClassOf(record[0]) << 4 | ClassOf(record[1])) - skip / 2;
+    const std::size_t dataStart = kRecordPrefix + static_cast<std::size_t>(skip);
+    if (count <= 0 || available < dataStart + 2) continue;
+
+    // Whole bytes only, never past the end of the text or of the buffer.
+    const std::size_t take = std::min({static_cast<std::size_t>(count), (available - dataStart) / 2,
+                                       conv.capacity - conv.length});
+    const char* digits = record + dataStart;
+    std::uint8_t* out = conv.payload + conv.length;
+    std::uint8_t flags = 0;
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < take; ++i) {
+      const std::uint8_t high = ClassOf(digits[2 * i]);
+      const std::uint8_t low = ClassOf(digits[2 * i + 1]);
+      flags |= high | low;
+      const auto byte = static_cast<std::uint8_t>(high << 4 | (low & 0x0F));
+      out[i] = byte;
+      sum += byte;
+    }
+    if ((flags & kLineBreak) != 0 ||
+        HasLineBreak(record + kRecordPrefix, dataStart - kRecordPrefix)) {
+      conv.skipDigits = skip;  // the bytes written stay uncounted and are overwritten later
+      return colon;
+    }
+    conv.length += take;
+    conv.sum += sum;
+  }
+  return kFinished;
+}
+
+// A copy of `text` with every CR and LF removed.
+std::string WithoutLineBreaks(std::string_view text) {
+  std::string cleaned(text.size(), '\0');
+  std::size_t n = 0;
+  for (char c : text) {
+    cleaned[n] = c;
+    n += (ClassOf(c) & kLineBreak) == 0;
+  }
+  cleaned.resize(n);
+  return cleaned;
+}
+
+void StoreHeader(std::span<std::uint8_t> image, std::uint32_t length, std::uint16_t checksum) {
+  image[0] = static_cast<std::uint8_t>(length);
+  image[1] = static_cast<std::uint8_t>(length >> 8);
+  image[2] = static_cast<std::uint8_t>(length >> 16);
+  image[3] = static_cast<std::uint8_t>(length >> 24);
+  image[4] = static_cast<std::uint8_t>(checksum);
+  image[5] = static_cast<std::uint8_t>(checksum >> 8);
+  image[6] = 0;  // a converted image carries no version
+  image[7] = 0;
+}
+
+}  // namespace
+
+std::uint16_t BuildImageFromHex(std::string_view text, int skipDigits,
+                                std::span<std::uint8_t> image) {
+  if (image.size() < kImageHeaderSize) return 0;
+  text = text.substr(0, text.find('\0'));
+
+  Conversion conv;
+  conv.payload = image.data() + kImageHeaderSize;
+  conv.capacity = std::min<std::size_t>(image.size() - kImageHeaderSize,
+                                        std::numeric_limits<std::uint32_t>::max());
+  conv.skipDigits = std::clamp(skipDigits, 0, kMaxSkipDigits);
+
+  const std::size_t brokenAt = ConvertRecords(text.data(), text.size(), conv);
+  if (brokenAt != kFinished) {
+    const std::string rest = WithoutLineBreaks(text.substr(brokenAt));
+    ConvertRecords(rest.data(), rest.size(), conv);
+  }
+
+  const auto checksum = static_cast<std::uint16_t>(conv.sum);
+  StoreHeader(image, static_cast<std::uint32_t>(conv.length), checksum);
+  return checksum;
+}
+
+std::vector<std::uint8_t> ConvertHexFile(std::span<const std::uint8_t> fileBytes, int skipDigits) {
+  // Like the dialog: an image buffer as long as the file, but never shorter
+  // than a header, so every file yields at least an empty image.
+  const std::size_t bufferSize = std::max(kImageHeaderSize, fileBytes.size());
+  auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(bufferSize);
+  const std::span<std::uint8_t> image(buffer.get(), bufferSize);
+  const std::string_view text(reinterpret_cast<const char*>(fileBytes.data()), fileBytes.size());
+  BuildImageFromHex(text, skipDigits, image);
+  const std::size_t total = kImageHeaderSize + FirmwareImage(image).PayloadLength();
+  return std::vector<std::uint8_t>(buffer.get(), buffer.get() + total);
+}
+
+}  // namespace kr35
