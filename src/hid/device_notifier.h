@@ -1,0 +1,30 @@
+// Registration of a dialog for HID interface arrival and removal notices.
+#pragma once
+
+#include <memory>
+
+#include "hid/device_notification.h"
+
+namespace kr35 {
+
+class DeviceNotifier {
+ public:
+  // `backend` may be null: then nothing is ever registered.
+  explicit DeviceNotifier(DeviceNotificationBackend* backend) : backend_(backend) {}
+  ~DeviceNotifier() = default;  // ends the registration, if any
+  DeviceNotifier(const DeviceNotifier&) = delete;
+  DeviceNotifier& operator=(const DeviceNotifier&) = delete;
+
+  // Registers `window` for HID interface notices; always returns 1. A failed
+  // registration is silent. A second call while registered keeps the first
+  // registration (and its window).
+  int Register(DialogQueue* window);
+  bool IsRegistered() const { return registration_ != nullptr; }
+
+ private:
+  DeviceNotificationBackend* backend_;
+  DialogQueue* notifyWindow_ = nullptr;
+  std::unique_ptr<NotificationRegistration> registration_;
+};
+
+}  // namespace kr35

@@ -1,0 +1,202 @@
+#include "hid/hid_channel.h"
+
+#include <algorithm>
+
+namespace kr35 {
+namespace {
+
+// Button codes of input report 1, byte 1, and the consumer usage each posts.
+constexpr std::uint16_t kConsumerPage = 0x0C;
+
+bool ButtonCodeUsage(std::uint8_t code, std::uint16_t& usage) {
+  switch (code) {
+    case 0x01: usage = 0xEA; return true;  // Volume Decrement
+    case 0x02: usage = 0xE9; return true;  // Volume Increment
+    case 0x40:
+    case 0x48: usage = 0x01; return true;  // Consumer Control
+    default: return false;
+  }
+}
+
+void Post(DialogQueue* window, std::uintptr_t page, std::intptr_t usage) {
+  window->Post(DialogMessage{WM_HID_EVENT, page, usage});
+}
+
+// One read step: start a read when none is pending, then wait one slice for it.
+void ReadStep(ReaderContext& context) {
+  InputReport& report = context.inputReport;
+  if (!report.pendingFlag) {
+    std::fill(report.reportBuffer.begin(), report.reportBuffer.end(), 0);
+    switch (context.readHandle->StartRead(report.reportBuffer)) {
+      case ReadStart::kComplete: break;
+      case ReadStart::kPending: report.pendingFlag = true; break;
+      case ReadStart::kError: report.errorFlag = true; break;
+    }
+  }
+  if (report.pendingFlag) {
+    switch (context.readHandle->WaitRead(context.readSlice)) {
+      case ReadWait::kComplete: report.pendingFlag = false; break;
+      case ReadWait::kTimeout: break;
+      case ReadWait::kError: report.errorFlag = true; break;
+    }
+  }
+}
+
+void DecodeReport(ReaderContext& context) {
+  InputReport& report = context.inputReport;
+  const PreparsedData* parsed = context.preparsedData;
+  const std::uint8_t reportId = report.reportBuffer.empty() ? 0 : report.reportBuffer[0];
+  if (reportId == 1) {
+    std::fill(report.usageList.begin(), report.usageList.end(), UsageAndPage{});
+    report.usageCount =
+        std::min<std::uint32_t>(report.buttonCapCount, static_cast<std::uint32_t>(report.usageList.size()));
+    if (!parsed || parsed->GetUsagesEx(HidReportType::kInput, 0, report.usageList.data(),
+                                       report.usageCount, report.reportBuffer) != HIDP_STATUS_SUCCESS) {
+      report.usageCount = 0;
+    }
+    report.usageCount = std::min<std::uint32_t>(report.usageCount, static_cast<std::uint32_t>(report.usageList.size()));
+  } else if (reportId == 3) {
+    // Every qualifying value capability is tried in order; the latch is cleared
+    // before each, so it holds what the last one yielded.
+    for (std::size_t i = 0; i < report.valueCapCount && i < report.valueCaps.size(); ++i) {
+      const HidpValueCaps& cap = report.valueCaps[i];
+      if (cap.isRange || cap.reportCount == 0) continue;
+      report.responseLatch.fill(0);
+      if (parsed) {
+        parsed->GetUsageValueArray(HidReportType::kInput, cap.usagePage, 0, cap.usage,
+                                   report.responseLatch, report.reportBuffer);
+      }
+    }
+  } else {
+    report.errorFlag = true;
+  }
+}
+
+void DispatchReport(ReaderContext& context) {
+  DialogQueue* window = context.notifyWindow;
+  if (!window) return;
+  const InputReport& report = context.inputReport;
+  const std::uint8_t reportId = report.reportBuffer[0];
+  if (reportId == 1) {
+    std::uint16_t usage = 0;
+    if (report.reportBuffer.size() > 1 && ButtonCodeUsage(report.reportBuffer[1], usage)) {
+      Post(window, kConsumerPage, usage);
+    }
+    for (std::uint32_t i = 0; i < report.usageCount; ++i) {
+      Post(window, report.usageList[i].usagePage, report.usageList[i].usage);
+    }
+  } else if (reportId == 3) {
+    context.responseEvent->Set();
+  }
+}
+
+}  // namespace
+
+HidChannel::HidChannel(HidBackend& backend, Timing timing) : HidDevice(backend), timing_(timing) {
+  readerContext_.responseEvent = &outputReport_.responseEvent;
+}
+
+HidChannel::~HidChannel() { HidChannel::Close(); }
+
+int HidChannel::SetNotifyWindow(DialogQueue* window) {
+  std::lock_guard lock(readerContext_.mutex);
+  readerContext_.notifyWindow = window;
+  return 1;
+}
+
+int HidChannel::Open(const std::string& path) {
+  if (HidDevice::Open(path) == 0) return 0;
+
+  preparsedData_ = readHandle_->GetPreparsedData();
+  if (!preparsedData_) {
+    Close();
+    return 0;
+  }
+  if (preparsedData_->GetCaps(capabilities_) != HIDP_STATUS_SUCCESS) {
+    Close();
+    return 0;
+  }
+
+  InputReport& input = readerContext_.inputReport;
+  input.preparsedData = preparsedData_.get();
+  input.errorFlag = false;
+  input.pendingFlag = false;
+  input.SetUpReportLength(capabilities_.inputReportByteLength);
+  input.SetUpButtonCaps(capabilities_.numberInputButtonCaps);
+  input.SetUpValueCaps(capabilities_.numberInputValueCaps);
+
+  readerContext_.readHandle = readHandle_.get();
+  readerContext_.preparsedData = preparsedData_.get();
+  readerContext_.stopEvent = std::make_unique<Event>();
+  readerContext_.doneEvent = std::make_unique<Event>();
+  readerContext_.responseEvent = &outputReport_.responseEvent;
+  readerContext_.readSlice = timing_.readSlice;
+  readerThread_ = std::thread(&HidChannel::ReaderProcedure, std::ref(readerContext_));
+
+  // Without a write handle reading still works and every WriteCommand fails.
+  outputReport_.writeHandle = backend_.OpenWrite(devicePath_);
+  if (outputReport_.writeHandle) {
+    outputReport_.preparsedData = preparsedData_.get();
+    outputReport_.SetUpReportLength(capabilities_.outputReportByteLength);
+    outputReport_.SetUpValueCaps(capabilities_.numberOutputValueCaps);
+  }
+  return 1;
+}
+
+void HidChannel::StopReader() {
+  if (!readerThread_.joinable()) return;
+  if (!readerContext_.doneEvent->TryWait()) {
+    readerContext_.stopEvent->Set();
+    // Wake a reader that is waiting for input, so Close returns at once.
+    if (readHandle_) readHandle_->Interrupt();
+    readerContext_.doneEvent->WaitForever();
+  }
+  readerThread_.join();
+  readerContext_.stopEvent.reset();
+  readerContext_.doneEvent.reset();
+}
+
+void HidChannel::Close() {
+  StopReader();
+  readerContext_.readHandle = nullptr;
+  readerContext_.preparsedData = nullptr;
+  readerContext_.inputReport.preparsedData = nullptr;
+  outputReport_.preparsedData = nullptr;
+  preparsedData_.reset();
+  CloseReadHandle();
+  outputReport_.writeHandle.reset();
+}
+
+void HidChannel::ReaderProcedure(ReaderContext& context) {
+  InputReport& report = context.inputReport;
+  while (!context.stopEvent->TryWait()) {
+    ReadStep(context);
+    if (!(report.pendingFlag && !report.errorFlag)) {
+      std::lock_guard lock(context.mutex);
+      if (!report.errorFlag) {
+        DecodeReport(context);
+        if (!report.errorFlag) DispatchReport(context);
+      }
+    }
+    if (report.errorFlag) break;
+  }
+  context.doneEvent->Set();
+}
+
+bool HidChannel::ExchangeOnce(const CommandFrame& frame, std::string& text) {
+  text.clear();
+  if (WriteCommand(frame) == 0) return false;
+  if (!outputReport_.responseEvent.Wait(timing_.responseWait)) return false;
+  return TakeResponse(text);
+}
+
+bool HidChannel::TakeResponse(std::string& text) {
+  text.clear();
+  {
+    std::lock_guard lock(readerContext_.mutex);
+    lastResponse_ = readerContext_.inputReport.responseLatch;
+  }
+  return DecodeResponse(lastResponse_, text);
+}
+
+}  // namespace kr35

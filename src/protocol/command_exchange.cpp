@@ -1,0 +1,25 @@
+#include "protocol/command_exchange.h"
+
+#include <thread>
+
+namespace kr35 {
+
+bool SendCommand(CommandPort& port, const Timing& timing, const CommandFrame& frame,
+                 std::string& text) {
+  text.clear();
+  if (port.ExchangeOnce(frame, text)) return true;
+  for (int attempt = 1; attempt < timing.attempts; ++attempt) {
+    std::this_thread::sleep_for(timing.retryPause);
+    if (port.ExchangeOnce(frame, text)) return true;
+  }
+  return false;
+}
+
+bool PollUpgradeStatus(CommandPort& port, const Timing& timing, std::uint8_t code) {
+  std::string ignored;
+  SendCommand(port, timing, MakeQueryFrame(code), ignored);
+  const std::uint8_t status = port.LastResponse()[1];
+  return status != UPGRADE_BUSY && status != UPGRADE_CHECKSUM_BAD;
+}
+
+}  // namespace kr35

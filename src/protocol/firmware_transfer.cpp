@@ -1,0 +1,114 @@
+#include "protocol/firmware_transfer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "protocol/command_exchange.h"
+
+namespace kr35 {
+namespace {
+
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+  char text[128];
+  std::snprintf(text, sizeof text, format, args...);
+  return text;
+}
+
+// Progress is computed in double precision and truncated toward zero.
+int Percent(std::int32_t bytesSent, double factor, std::uint16_t blockCount) {
+  return static_cast<int>(static_cast<double>(bytesSent) * factor / blockCount);
+}
+
+}  // namespace
+
+bool DownloadUsbFirmware(CommandPort& port, const Timing& timing, const FirmwareImage& image,
+                         InfoLine& info) {
+  const std::span<const std::uint8_t> payload = image.Payload();
+  const std::size_t length = payload.size();
+  const std::uint16_t blockCount = BlockCount(length, kUsbBlockSize);
+  std::string text;
+
+  if (!SendCommand(port, timing, MakeWordFrame(CMD_USB_START, blockCount), text)) return false;
+
+  std::int32_t bytesSent = 0;
+  for (std::size_t offset = 0; offset < length; offset += kUsbBlockSize) {
+    const std::size_t size = std::min(kUsbBlockSize, length - offset);
+    SendCommand(port, timing, MakeBlockFrame(CMD_USB_BLOCK, payload.subspan(offset, size)), text);
+    if (port.LastResponse()[0] != RSP_ACK) {
+      info.SetInfoText(Format("USB Error, 0x%x bytes are written", bytesSent));
+      info.RefreshControls();
+      break;
+    }
+    info.SetInfoText(
+        Format("Download Completion: USB %d %%.", Percent(bytesSent, 3.125, blockCount)));
+    info.RefreshControls();
+    bytesSent += static_cast<std::int32_t>(kUsbBlockSize);
+  }
+
+  // The end command goes out even after a refused block; its answer alone decides.
+  SendCommand(port, timing, MakeWordFrame(CMD_USB_END, image.Checksum()), text);
+  bool result = false;
+  if (port.LastResponse()[0] != RSP_ACK) {
+    info.SetInfoText("USB download Failure");
+  } else {
+    info.SetInfoText("100 percent");
+    SendCommand(port, timing, MakeCodeFrame(CMD_USB_FINISH), text);
+    std::this_thread::sleep_for(timing.finishPause);
+    result = true;
+  }
+  info.RefreshControls();
+  return result;
+}
+
+bool DownloadDspFirmware(CommandPort& port, const Timing& timing, const FirmwareImage& image,
+                         InfoLine& info) {
+  const unsigned reportLength = port.OutputReportByteLength();
+  if (reportLength < kMinOutputReportLength || reportLength > kMaxOutputReportLength) {
+    info.SetInfoText(Format("DSP Error, output report length %u is not supported", reportLength));
+    info.RefreshControls();
+    return false;
+  }
+  const std::size_t blockSize = static_cast<std::uint16_t>(reportLength - 3);
+  const std::span<const std::uint8_t> payload = image.Payload();
+  const std::size_t length = payload.size();
+  const std::uint16_t blockCount = BlockCount(length, blockSize);
+  std::string text;
+
+  if (!SendCommand(port, timing, MakeWordFrame(CMD_DSP_START, blockCount), text)) return false;
+
+  for (int polls = 1; !PollUpgradeStatus(port, timing, CMD_UPGRADE_STATUS); ++polls) {
+    if (polls >= kMaxDspStatusPolls) {
+      info.SetInfoText("DSP Error, the adapter stayed busy");
+      info.RefreshControls();
+      return false;
+    }
+  }
+
+  bool blockRefused = false;
+  std::int32_t bytesSent = 0;
+  for (std::size_t offset = 0; offset < length; offset += blockSize) {
+    const std::size_t size = std::min(blockSize, length - offset);
+    SendCommand(port, timing, MakeBlockFrame(CMD_DSP_BLOCK, payload.subspan(offset, size)), text);
+    if (port.LastResponse()[1] != 0) {
+      info.SetInfoText(Format("DSP Error, 0x%x bytes are written", bytesSent));
+      info.RefreshControls();
+      blockRefused = true;
+      break;
+    }
+    info.SetInfoText(
+        Format("Download Completion: DSP %d %%.", Percent(bytesSent, 1.66, blockCount)));
+    info.RefreshControls();
+    bytesSent += static_cast<std::int32_t>(blockSize);
+  }
+
+  if (!SendCommand(port, timing, MakeWordFrame(CMD_DSP_END, image.Checksum()), text) ||
+      blockRefused) {
+    return false;
+  }
+  return PollUpgradeStatus(port, timing, CMD_UPGRADE_STATUS);
+}
+
+}  // namespace kr35

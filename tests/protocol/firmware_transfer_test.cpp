@@ -1,0 +1,226 @@
+#include "protocol/firmware_transfer.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "fake_command_port.h"
+
+namespace kr35 {
+namespace {
+
+using testing::FakeCommandPort;
+using testing::RecordingInfoLine;
+
+const Timing kFast{.responseWait = std::chrono::milliseconds(0),
+                   .retryPause = std::chrono::milliseconds(0),
+                   .finishPause = std::chrono::milliseconds(0)};
+
+ResponseFrame Answer(std::initializer_list<std::uint8_t> bytes) {
+  ResponseFrame frame{};
+  std::copy(bytes.begin(), bytes.end(), frame.begin());
+  return frame;
+}
+
+// An image of `length` payload bytes 1, 2, 3, ... with a matching header.
+std::vector<std::uint8_t> MakeImage(std::uint32_t length) {
+  std::vector<std::uint8_t> bytes(kImageHeaderSize + length);
+  for (std::uint32_t i = 0; i < length; ++i) bytes[kImageHeaderSize + i] = static_cast<std::uint8_t>(i + 1);
+  const std::uint16_t sum = ComputeChecksum(std::span(bytes).subspan(kImageHeaderSize));
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(length >> (8 * i));
+  bytes[4] = static_cast<std::uint8_t>(sum);
+  bytes[5] = static_cast<std::uint8_t>(sum >> 8);
+  return bytes;
+}
+
+// An adapter that accepts everything: ready status, blocks answered with byte 1 = 0.
+std::optional<ResponseFrame> Accepting(const CommandFrame& frame) {
+  if (frame[0] == 0x94) return Answer({RSP_UPGRADE_STATUS, UPGRADE_READY_4_BLOCK});
+  return Answer({RSP_ACK});
+}
+
+std::vector<int> Percentages(const std::vector<std::string>& lines, const char* prefix) {
+  std::vector<int> values;
+  for (const auto& line : lines)
+    if (line.rfind(prefix, 0) == 0) values.push_back(std::stoi(line.substr(std::string(prefix).size())));
+  return values;
+}
+
+TEST(UsbTransferTest, BuiltInSizedImageGoesOutIn189Blocks) {
+  const auto bytes = MakeImage(6021);
+  FakeCommandPort port;
+  port.respond = Accepting;
+  RecordingInfoLine info;
+  EXPECT_TRUE(DownloadUsbFirmware(port, kFast, FirmwareImage(bytes), info));
+
+  EXPECT_EQ(port.sent.front(), MakeWordFrame(CMD_USB_START, 189));
+  const auto blocks = port.SentWithCode(CMD_USB_BLOCK);
+  ASSERT_EQ(blocks.size(), 189u);
+  const CommandFrame& last = blocks.back();
+  EXPECT_TRUE(std::equal(last.begin() + 1, last.begin() + 6, bytes.end() - 5));
+  EXPECT_TRUE(std::all_of(last.begin() + 6, last.end(), [](auto b) { return b == 0; }));
+
+  const auto percentages = Percentages(info.shown, "Download Completion: USB ");
+  ASSERT_EQ(percentages.size(), 189u);
+  EXPECT_EQ(percentages[0], 0);
+  EXPECT_EQ(percentages[1], 0);
+  EXPECT_EQ(percentages[2], 1);
+  EXPECT_EQ(percentages.back(), 99);
+  EXPECT_EQ(info.shown[0], "Download Completion: USB 0 %.");
+  EXPECT_EQ(info.shown.back(), "100 percent");
+  EXPECT_EQ(port.sent[port.sent.size() - 2], MakeWordFrame(CMD_USB_END, FirmwareImage(bytes).Checksum()));
+  EXPECT_EQ(port.sent.back(), MakeCodeFrame(CMD_USB_FINISH));
+}
+
+TEST(UsbTransferTest, SmallPayloadsAndZeroPadding) {
+  for (std::uint32_t length : {0u, 32u, 33u}) {
+    const auto bytes = MakeImage(length);
+    FakeCommandPort port;
+    port.respond = Accepting;
+    RecordingInfoLine info;
+    EXPECT_TRUE(DownloadUsbFirmware(port, kFast, FirmwareImage(bytes), info)) << length;
+    const auto blocks = port.SentWithCode(CMD_USB_BLOCK);
+    EXPECT_EQ(blocks.size(), (length + 31) / 32) << length;
+    EXPECT_EQ(port.sent.front(), MakeWordFrame(CMD_USB_START, static_cast<std::uint16_t>(blocks.size())));
+    if (length == 33) {
+      EXPECT_EQ(blocks[1][1], 33);
+      EXPECT_TRUE(std::all_of(blocks[1].begin() + 2, blocks[1].end(), [](auto b) { return b == 0; }));
+    }
+    EXPECT_EQ(info.shown.back(), "100 percent");
+  }
+}
+
+TEST(UsbTransferTest, RefusedBlockStillSendsTheEndCommandWhichDecides) {
+  for (bool endAccepted : {true, false}) {
+    const auto bytes = MakeImage(6021);
+    FakeCommandPort port;
+    int blocks = 0;
+    port.respond = [&](const CommandFrame& frame) -> std::optional<ResponseFrame> {
+      if (frame[0] == CMD_USB_BLOCK && ++blocks == 3) return Answer({RSP_NAK_CMD});
+      if (frame[0] == CMD_USB_END) return Answer({endAccepted ? RSP_ACK : RSP_NAK_BUSY});
+      return Answer({RSP_ACK});
+    };
+    RecordingInfoLine info;
+    EXPECT_EQ(DownloadUsbFirmware(port, kFast, FirmwareImage(bytes), info), endAccepted);
+    EXPECT_EQ(port.SentWithCode(CMD_USB_BLOCK).size(), 3u);
+    EXPECT_EQ(info.shown[2], "USB Error, 0x40 bytes are written");
+    EXPECT_EQ(info.shown.back(), endAccepted ? "100 percent" : "USB download Failure");
+    EXPECT_EQ(port.SentWithCode(CMD_USB_FINISH).size(), endAccepted ? 1u : 0u);
+  }
+}
+
+TEST(UsbTransferTest, UnansweredStartSendsNothingElse) {
+  const auto bytes = MakeImage(100);
+  FakeCommandPort port;
+  port.respond = [](const CommandFrame&) { return std::nullopt; };
+  RecordingInfoLine info;
+  EXPECT_FALSE(DownloadUsbFirmware(port, kFast, FirmwareImage(bytes), info));
+  EXPECT_EQ(port.SentWithCode(CMD_USB_BLOCK).size(), 0u);
+  EXPECT_TRUE(info.shown.empty());
+}
+
+TEST(DspTransferTest, BlockSizeFollowsTheOutputReportLength) {
+  struct Case {
+    std::uint16_t reportLength;
+    std::size_t blocks;
+    std::size_t lastBlockBytes;
+    int lastPercent;
+  };
+  for (const Case c : {Case{64, 972, 47, 101}, Case{63, 988, 58, 99}}) {
+    const auto bytes = MakeImage(59278);
+    FakeCommandPort port;
+    port.outputReportLength = c.reportLength;
+    port.respond = Accepting;
+    RecordingInfoLine info;
+    EXPECT_TRUE(DownloadDspFirmware(port, kFast, FirmwareImage(bytes), info));
+    EXPECT_EQ(port.sent.front(), MakeWordFrame(CMD_DSP_START, static_cast<std::uint16_t>(c.blocks)));
+    const auto blocks = port.SentWithCode(CMD_DSP_BLOCK);
+    ASSERT_EQ(blocks.size(), c.blocks);
+    const CommandFrame& last = blocks.back();
+    EXPECT_TRUE(std::equal(last.begin() + 1, last.begin() + 1 + c.lastBlockBytes,
+                           bytes.end() - c.lastBlockBytes));
+    EXPECT_TRUE(std::all_of(last.begin() + 1 + c.lastBlockBytes, last.end(), [](auto b) { return b == 0; }));
+    const auto percentages = Percentages(info.shown, "Download Completion: DSP ");
+    EXPECT_EQ(percentages.back(), c.lastPercent);
+    if (c.reportLength == 64) EXPECT_EQ(percentages[percentages.size() - 2], 101);
+  }
+}
+
+TEST(DspTransferTest, WaitsForReadyThenJudgesTheFinalStatus) {
+  for (std::uint8_t final : {UPGRADE_CHECKSUM_GOOD, UPGRADE_CHECKSUM_BAD}) {
+    const auto bytes = MakeImage(200);
+    FakeCommandPort port;
+    int statusQueries = 0;
+    bool ended = false;
+    port.respond = [&](const CommandFrame& frame) -> std::optional<ResponseFrame> {
+      if (frame[0] == CMD_DSP_END) ended = true;
+      if (frame[0] != 0x94) return Answer({RSP_ACK});
+      if (ended) return Answer({RSP_UPGRADE_STATUS, final});
+      return Answer({RSP_UPGRADE_STATUS, ++statusQueries <= 3 ? UPGRADE_BUSY : UPGRADE_READY_4_BLOCK});
+    };
+    RecordingInfoLine info;
+    EXPECT_EQ(DownloadDspFirmware(port, kFast, FirmwareImage(bytes), info),
+              final == UPGRADE_CHECKSUM_GOOD);
+    // Start, three busy answers and the ready one, then the blocks.
+    EXPECT_EQ(port.sent[4][0], 0x94);
+    EXPECT_EQ(port.sent[5][0], CMD_DSP_BLOCK);
+  }
+}
+
+TEST(DspTransferTest, RefusedFirstBlockEndsWithTheEndCommandAndFails) {
+  const auto bytes = MakeImage(200);
+  FakeCommandPort port;
+  port.respond = [](const CommandFrame& frame) -> std::optional<ResponseFrame> {
+    if (frame[0] == 0x94) return Answer({RSP_UPGRADE_STATUS, UPGRADE_READY_4_BLOCK});
+    if (frame[0] == CMD_DSP_BLOCK) return Answer({RSP_ACK, 1});
+    return Answer({RSP_ACK});
+  };
+  RecordingInfoLine info;
+  EXPECT_FALSE(DownloadDspFirmware(port, kFast, FirmwareImage(bytes), info));
+  EXPECT_EQ(info.shown, std::vector<std::string>{"DSP Error, 0x0 bytes are written"});
+  EXPECT_EQ(port.SentWithCode(CMD_DSP_BLOCK).size(), 1u);
+  EXPECT_EQ(port.sent.back(), MakeWordFrame(CMD_DSP_END, FirmwareImage(bytes).Checksum()));
+}
+
+TEST(DspTransferTest, EmptyPayloadStillStartsWaitsAndEnds) {
+  const auto bytes = MakeImage(0);
+  FakeCommandPort port;
+  port.respond = Accepting;
+  RecordingInfoLine info;
+  EXPECT_TRUE(DownloadDspFirmware(port, kFast, FirmwareImage(bytes), info));
+  ASSERT_EQ(port.sent.size(), 4u);
+  EXPECT_EQ(port.sent[0], MakeWordFrame(CMD_DSP_START, 0));
+  EXPECT_EQ(port.sent[1][0], 0x94);
+  EXPECT_EQ(port.sent[2][0], CMD_DSP_END);
+  EXPECT_EQ(port.sent[3][0], 0x94);
+}
+
+TEST(DspTransferTest, AdapterThatStaysBusyIsGivenUpOn) {
+  const auto bytes = MakeImage(200);
+  FakeCommandPort port;
+  port.respond = [](const CommandFrame& frame) -> std::optional<ResponseFrame> {
+    if (frame[0] == 0x94) return Answer({RSP_UPGRADE_STATUS, UPGRADE_CHECKSUM_BAD});
+    return Answer({RSP_ACK});
+  };
+  RecordingInfoLine info;
+  EXPECT_FALSE(DownloadDspFirmware(port, kFast, FirmwareImage(bytes), info));
+  EXPECT_EQ(port.SentWithCode(0x94).size(), static_cast<std::size_t>(kMaxDspStatusPolls));
+  EXPECT_EQ(port.SentWithCode(CMD_DSP_BLOCK).size(), 0u);
+  EXPECT_EQ(info.shown, std::vector<std::string>{"DSP Error, the adapter stayed busy"});
+}
+
+TEST(DspTransferTest, UnsupportedReportLengthsAreRefusedBeforeAnyFrame) {
+  for (std::uint16_t length : {0, 3, 65}) {
+    const auto bytes = MakeImage(200);
+    FakeCommandPort port;
+    port.outputReportLength = length;
+    RecordingInfoLine info;
+    EXPECT_FALSE(DownloadDspFirmware(port, kFast, FirmwareImage(bytes), info));
+    EXPECT_TRUE(port.sent.empty());
+    ASSERT_EQ(info.shown.size(), 1u);
+    EXPECT_NE(info.shown[0].find("not supported"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace kr35
