@@ -1,0 +1,20 @@
+// The Linux HID backend: hidraw nodes found through libudev.
+#pragma once
+
+#include "hid/hid_io.h"
+
+namespace kr35 {
+
+class HidrawBackend final : public HidBackend {
+ public:
+  // /dev/hidrawN of the present nodes, by number; nullopt when udev is unusable.
+  std::optional<std::vector<std::string>> EnumerateInterfaces() override;
+  std::unique_ptr<HidReadHandle> OpenRead(const std::string& path,
+                                          OpenError* error = nullptr) override;
+  std::unique_ptr<HidWriteHandle> OpenWrite(const std::string& path) override;
+};
+
+// How an errno from open() is reported.
+OpenError OpenErrorFromErrno(int error);
+
+}  // namespace kr35
