@@ -51,6 +51,77 @@ bool HasLineBreak(const char* p, std::size_t n) {
   return (flags & kLineBreak) != 0;
 }
 
+// Eight characters at once, as the bytes of a little-endian word.
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+
+std::uint64_t Load8(const char* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+bool HasByte(std::uint64_t word, std::uint8_t value) {
+  const std::uint64_t x = word ^ (kOnes * value);
+  return ((x - kOnes) & ~x & kHighBits) != 0;
+}
+
+bool HasLineBreak8(const char* p) {
+  const std::uint64_t word = Load8(p);
+  return HasByte(word, '\r') || HasByte(word, '\n');
+}
+
+// High bit of each byte set where lo <= byte <= hi; bytes must be below 0x80.
+std::uint64_t InRange(std::uint64_t word, std::uint8_t lo, std::uint8_t hi) {
+  const std::uint64_t atLeastLo = word + kOnes * (0x80 - lo);
+  const std::uint64_t aboveHi = word + kOnes * (0x7F - hi);
+  return atLeastLo & ~aboveHi & kHighBits;
+}
+
+// Decodes eight hexadecimal digits into four bytes when all eight are digits.
+bool DecodeEightDigits(const char* p, std::uint8_t* out, std::uint32_t& sum) {
+  const std::uint64_t word = Load8(p);
+  const std::uint64_t ascii = ~word & kHighBits;
+  const std::uint64_t digit = InRange(word & ~kHighBits, '0', '9');
+  const std::uint64_t letter = InRange((word & ~kHighBits) | (kOnes * 0x20), 'a', 'f');
+  if (((digit | letter) & ascii) != kHighBits) return false;
+  // '0'..'9' keep their low nibble; letters (bit 6 set) add 9 to it.
+  const std::uint64_t nibbles = (word & (kOnes * 0x0F)) + 9 * ((word >> 6) & kOnes);
+  // Byte 2k becomes digit 2k << 4 | digit 2k+1; then the even bytes are packed.
+  std::uint64_t pairs = ((nibbles << 4) | (nibbles >> 8)) & 0x00FF00FF00FF00FFu;
+  pairs = (pairs | (pairs >> 8)) & 0x0000FFFF0000FFFFu;
+  const auto bytes = static_cast<std::uint32_t>(pairs | (pairs >> 16));
+  std::memcpy(out, &bytes, sizeof bytes);
+  const std::uint32_t halves = (bytes & 0x00FF00FFu) + ((bytes >> 8) & 0x00FF00FFu);
+  sum += (halves & 0xFFFFu) + (halves >> 16);
+  return true;
+}
+
+// Decodes `count` bytes from 2 * `count` characters. Returns false when a line
+// break is among them; the bytes written then do not count.
+bool DecodeBytes(const char* digits, std::size_t count, std::uint8_t* out, std::uint32_t& sum) {
+  std::uint8_t flags = 0;
+  std::size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    if (DecodeEightDigits(digits + 2 * i, out + i, sum)) continue;
+    for (std::size_t k = i; k < i + 4; ++k) {
+      const std::uint8_t high = ClassOf(digits[2 * k]);
+      const std::uint8_t low = ClassOf(digits[2 * k + 1]);
+      flags |= high | low;
+      out[k] = static_cast<std::uint8_t>(high << 4 | (low & 0x0F));
+      sum += out[k];
+    }
+  }
+  for (; i < count; ++i) {
+    const std::uint8_t high = ClassOf(digits[2 * i]);
+    const std::uint8_t low = ClassOf(digits[2 * i + 1]);
+    flags |= high | low;
+    out[i] = static_cast<std::uint8_t>(high << 4 | (low & 0x0F));
+    sum += out[i];
+  }
+  return (flags & kLineBreak) == 0;
+}
+
 struct Conversion {
   std::uint8_t* payload;
   std::size_t capacity;
@@ -74,7 +145,7 @@ std::size_t ConvertRecords(const char* text, std::size_t size, Conversion& conv)
     // Records overlap: a record is the whole rest of the text after its ':'.
     // Once fewer characters than a type needs remain, no later ':' has more.
     if (available < kRecordPrefix) break;
-    if (HasLineBreak(record, kRecordPrefix)) return colon;
+    if (HasLineBreak8(record)) return colon;
     if (record[6] != '0' || record[7] != '0') continue;  // not a data record
 
     const int skip = conv.skipDigits;
@@ -86,19 +157,8 @@ std::size_t ConvertRecords(const char* text, std::size_t size, Conversion& conv)
     // Whole bytes only, never past the end of the text or of the buffer.
     const std::size_t take = std::min({static_cast<std::size_t>(count), (available - dataStart) / 2,
                                        conv.capacity - conv.length});
-    const char* digits = record + dataStart;
-    std::uint8_t* out = conv.payload + conv.length;
-    std::uint8_t flags = 0;
     std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < take; ++i) {
-      const std::uint8_t high = ClassOf(digits[2 * i]);
-      const std::uint8_t low = ClassOf(digits[2 * i + 1]);
-      flags |= high | low;
-      const auto byte = static_cast<std::uint8_t>(high << 4 | (low & 0x0F));
-      out[i] = byte;
-      sum += byte;
-    }
-    if ((flags & kLineBreak) != 0 ||
+    if (!DecodeBytes(record + dataStart, take, conv.payload + conv.length, sum) ||
         HasLineBreak(record + kRecordPrefix, dataStart - kRecordPrefix)) {
       conv.skipDigits = skip;  // the bytes written stay uncounted and are overwritten later
       return colon;

@@ -185,8 +185,9 @@ TEST(BuildImageFromHex, NeverWritesOutsideTheBuffer) {
 // digits and NULs, against the literal conversion, for both skips and for
 // buffers from tight to roomy.
 TEST(BuildImageFromHex, MatchesTheLiteralConversionOnRandomTexts) {
-  const std::vector<std::string> pieces = {":",    "00", "10", "FF", "02", "0000", "01", "04",
-                                           "\r\n", "\n", "\r", "a5", "Zq", "3",    "7E"};
+  const std::vector<std::string> pieces = {":",  "00", "10",   "FF",   "02",       "0000",
+                                           "01", "04", "\r\n", "\n",   "\r",       "a5",
+                                           "Zq", "3",  "7E",   "cafe", "\xC6\xB0", "@`Gg/"};
   std::mt19937 random(12345);
   for (int round = 0; round < 2000; ++round) {
     std::string text;
