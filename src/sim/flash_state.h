@@ -1,0 +1,35 @@
+// The simulated adapter's flash: the firmware it has stored for its two
+// parts, kept in a state file between runs.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kr35 {
+
+// Stored payloads are never larger than this (65535 blocks of the largest block).
+inline constexpr std::size_t kMaxStoredPayload = 16u << 20;
+
+struct FlashState {
+  std::optional<std::vector<std::uint8_t>> usb;  // nullopt: nothing stored
+  std::optional<std::vector<std::uint8_t>> dsp;
+
+  bool operator==(const FlashState&) const = default;
+};
+
+// The version a stored payload carries (u16 little-endian at
+// kPayloadVersionOffset); 0 when the payload is too short to hold it.
+std::uint16_t StoredVersion(std::span<const std::uint8_t> payload);
+
+// Writes the state as JSON ({"kr35_sim_flash": 1, "usb": "<hex>" or null,
+// "dsp": ...}) to a temporary file beside `path`, then renames it over `path`,
+// so a reader never sees a half-written file.
+bool SaveFlashState(const FlashState& state, const std::string& path, std::string& error);
+// Reads a state file written by SaveFlashState; nullopt with `error` when it
+// cannot be read or is not one.
+std::optional<FlashState> LoadFlashState(const std::string& path, std::string& error);
+
+}  // namespace kr35
