@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -20,8 +21,9 @@ namespace {
 
 // Character classes: the low four bits hold a hexadecimal digit's value (either
 // letter case). Any other character reads as the digit 0, so malformed text
-// still converts to defined bytes. kLineBreak marks CR and LF.
+// still converts to defined bytes. kLineBreak marks CR and LF, kColon ':'.
 constexpr std::uint8_t kLineBreak = 0x10;
+constexpr std::uint8_t kColon = 0x20;
 
 constexpr std::array<std::uint8_t, 256> MakeClassTable() {
   std::array<std::uint8_t, 256> table{};
@@ -30,6 +32,7 @@ constexpr std::array<std::uint8_t, 256> MakeClassTable() {
   for (int c = 'a'; c <= 'f'; ++c) table[c] = static_cast<std::uint8_t>(c - 'a' + 10);
   table['\r'] = kLineBreak;
   table['\n'] = kLineBreak;
+  table[':'] = kColon;
   return table;
 }
 
@@ -45,10 +48,10 @@ std::uint8_t ClassOf(char c) {
   return kClass[static_cast<unsigned char>(c)];
 }
 
-bool HasLineBreak(const char* p, std::size_t n) {
+std::uint8_t FlagsOf(const char* p, std::size_t n) {
   std::uint8_t flags = 0;
   for (std::size_t i = 0; i < n; ++i) flags |= ClassOf(p[i]);
-  return (flags & kLineBreak) != 0;
+  return flags & (kLineBreak | kColon);
 }
 
 // Eight characters at once, as the bytes of a little-endian word.
@@ -61,14 +64,24 @@ std::uint64_t Load8(const char* p) {
   return word;
 }
 
-bool HasByte(std::uint64_t word, std::uint8_t value) {
+// Bit 8k + 7 set where byte k equals `value`; bits above the lowest set one
+// may be set falsely, so only the lowest is to be relied on.
+std::uint64_t MatchByte(std::uint64_t word, std::uint8_t value) {
   const std::uint64_t x = word ^ (kOnes * value);
-  return ((x - kOnes) & ~x & kHighBits) != 0;
+  return (x - kOnes) & ~x & kHighBits;
 }
 
-bool HasLineBreak8(const char* p) {
-  const std::uint64_t word = Load8(p);
-  return HasByte(word, '\r') || HasByte(word, '\n');
+// The index of the first ':' at or after `from`, or `size` when there is none.
+// Most records start within a few characters of where the scan resumes.
+std::size_t FindColon(const char* text, std::size_t from, std::size_t size) {
+  if (from + 8 <= size) {
+    const std::uint64_t match = MatchByte(Load8(text + from), ':');
+    if (match != 0) return from + static_cast<std::size_t>(std::countr_zero(match)) / 8;
+    from += 8;
+  }
+  if (from >= size) return size;
+  const void* found = std::memchr(text + from, ':', size - from);
+  return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text) : size;
 }
 
 // High bit of each byte set where lo <= byte <= hi; bytes must be below 0x80.
@@ -97,9 +110,10 @@ bool DecodeEightDigits(const char* p, std::uint8_t* out, std::uint32_t& sum) {
   return true;
 }
 
-// Decodes `count` bytes from 2 * `count` characters. Returns false when a line
-// break is among them; the bytes written then do not count.
-bool DecodeBytes(const char* digits, std::size_t count, std::uint8_t* out, std::uint32_t& sum) {
+// Decodes `count` bytes from 2 * `count` characters. Returns the kLineBreak and
+// kColon flags of those characters; with a line break the bytes do not count.
+std::uint8_t DecodeBytes(const char* digits, std::size_t count, std::uint8_t* out,
+                         std::uint32_t& sum) {
   std::uint8_t flags = 0;
   std::size_t i = 0;
   for (; i + 4 <= count; i += 4) {
@@ -119,7 +133,7 @@ bool DecodeBytes(const char* digits, std::size_t count, std::uint8_t* out, std::
     out[i] = static_cast<std::uint8_t>(high << 4 | (low & 0x0F));
     sum += out[i];
   }
-  return (flags & kLineBreak) == 0;
+  return flags & (kLineBreak | kColon);
 }
 
 struct Conversion {
@@ -136,21 +150,27 @@ struct Conversion {
 std::size_t ConvertRecords(const char* text, std::size_t size, Conversion& conv) {
   std::size_t scan = 0;
   while (scan < size && conv.length < conv.capacity) {
-    const void* found = std::memchr(text + scan, ':', size - scan);
-    if (found == nullptr) break;
-    const std::size_t colon = static_cast<std::size_t>(static_cast<const char*>(found) - text);
+    const std::size_t colon = FindColon(text, scan, size);
+    if (colon == size) break;
     const char* record = text + colon + 1;
     const std::size_t available = size - colon - 1;
+    // Records overlap: a record is the whole rest of the text after its ':',
+    // and the scan for the next one resumes right after this ':'. Once fewer
+    // characters than a type needs remain, no later ':' has more.
     scan = colon + 1;
-    // Records overlap: a record is the whole rest of the text after its ':'.
-    // Once fewer characters than a type needs remain, no later ':' has more.
     if (available < kRecordPrefix) break;
-    if (HasLineBreak8(record)) return colon;
-    if (record[6] != '0' || record[7] != '0') continue;  // not a data record
+    const std::uint64_t prefix = Load8(record);
+    if (MatchByte(prefix, '\r') != 0 || MatchByte(prefix, '\n') != 0) return colon;
+    // Characters known to hold no ':' need not be scanned again.
+    const bool colonInPrefix = MatchByte(prefix, ':') != 0;
+    if (record[6] != '0' || record[7] != '0') {  // not a data record
+      if (!colonInPrefix) scan += kRecordPrefix;
+      continue;
+    }
 
     const int skip = conv.skipDigits;
     conv.skipDigits = 0;  // used up by the first data record, even an empty one
-    const int count = (ClassOf(record[0]) << 4 | ClassOf(record[1])) - skip / 2;
+    const int count = ((ClassOf(record[0]) & 0x0F) << 4 | (ClassOf(record[1]) & 0x0F)) - skip / 2;
     const std::size_t dataStart = kRecordPrefix + static_cast<std::size_t>(skip);
     if (count <= 0 || available < dataStart + 2) continue;
 
@@ -158,13 +178,16 @@ std::size_t ConvertRecords(const char* text, std::size_t size, Conversion& conv)
     const std::size_t take = std::min({static_cast<std::size_t>(count), (available - dataStart) / 2,
                                        conv.capacity - conv.length});
     std::uint32_t sum = 0;
-    if (!DecodeBytes(record + dataStart, take, conv.payload + conv.length, sum) ||
-        HasLineBreak(record + kRecordPrefix, dataStart - kRecordPrefix)) {
+    const std::uint8_t flags =
+        DecodeBytes(record + dataStart, take, conv.payload + conv.length, sum) |
+        FlagsOf(record + kRecordPrefix, dataStart - kRecordPrefix);
+    if ((flags & kLineBreak) != 0) {
       conv.skipDigits = skip;  // the bytes written stay uncounted and are overwritten later
       return colon;
     }
     conv.length += take;
     conv.sum += sum;
+    if (!colonInPrefix && (flags & kColon) == 0) scan += dataStart + 2 * take;
   }
   return kFinished;
 }
