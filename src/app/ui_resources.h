@@ -25,6 +25,9 @@ struct DialogTemplate {
   int width = 0, height = 0;  // dialog units
   std::string fontName;
   int fontPointSize = 0;
+  bool caption = false;                   // has a title bar
+  bool systemMenu = false;                // has a system menu (and a close box)
+  bool modalFrame = false;                // has the modal dialog frame
   std::vector<ControlTemplate> controls;  // in tab order
 };
 
