@@ -142,7 +142,9 @@ TEST(DspTransferTest, BlockSizeFollowsTheOutputReportLength) {
     EXPECT_TRUE(std::all_of(last.begin() + 1 + c.lastBlockBytes, last.end(), [](auto b) { return b == 0; }));
     const auto percentages = Percentages(info.shown, "Download Completion: DSP ");
     EXPECT_EQ(percentages.back(), c.lastPercent);
-    if (c.reportLength == 64) EXPECT_EQ(percentages[percentages.size() - 2], 101);
+    if (c.reportLength == 64) {
+      EXPECT_EQ(percentages[percentages.size() - 2], 101);
+    }
   }
 }
 

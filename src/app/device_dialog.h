@@ -1,0 +1,93 @@
+// The controller both dialogs share: it owns the adapter connection, the
+// device notification registration and the headset mixer binding, shows the
+// installed versions, and follows plug and unplug.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/dialog_controller.h"
+#include "app/dialog_host.h"
+#include "firmware/firmware_image.h"
+#include "hid/device_notifier.h"
+#include "hid/hid_channel.h"
+#include "mixer/headset_mixer.h"
+#include "protocol/info_line.h"
+#include "protocol/timing.h"
+
+namespace kr35 {
+
+inline constexpr const char* kPlugInPrompt = "Plug in KR35 hardware";
+
+// The platform services a dialog works with.
+struct DialogEnvironment {
+  HidBackend& hid;
+  DeviceNotificationBackend* notifications = nullptr;  // null: plug and unplug are not followed
+  MixerApi& mixer;
+  Timing timing{};
+};
+
+// Told what the dialog does with device notices, button events and the mixer;
+// the terminal front-end prints these. Every method runs on the dialog thread.
+class DialogObserver {
+ public:
+  virtual ~DialogObserver() = default;
+  virtual void OnDeviceNotice(std::uint32_t /*event*/) {}
+  virtual void OnButtonEvent(std::uint16_t /*usagePage*/, std::uint16_t /*usage*/) {}
+  virtual void OnMuteToggled(std::int32_t /*valueRead*/, std::int32_t /*valueWritten*/) {}
+};
+
+class DeviceDialog : public DialogController, public InfoLine {
+ public:
+  DeviceDialog(int templateId, DialogHost& host, const DialogEnvironment& environment);
+  ~DeviceDialog() override = default;  // releases the channel, the mixer, the info text, the notifier
+
+  int TemplateId() const override { return templateId_; }
+  bool OnDialogInit() override;
+  void OnCommand(int controlId) override;
+  void OnMessage(const DialogMessage& message) override;
+
+  // Finds and opens the adapter, then shows its state.
+  virtual void RefreshDevice();
+  virtual void ShowPlugInPrompt();
+  // The Version button: query and show the installed versions.
+  void ShowInstalledVersions();
+  void OnDeviceChange(std::uint32_t event);
+  int OnHidEvent(std::uintptr_t usagePage, std::intptr_t usage);
+
+  // The command exchange and the transfers, over this dialog's channel and info line.
+  bool SendCommand(const CommandFrame& frame, std::string& text);
+  bool PollUpgradeStatus(std::uint8_t code);
+  bool DownloadUsbFirmware(const FirmwareImage& image);
+  bool DownloadDspFirmware(const FirmwareImage& image);
+
+  // InfoLine: the transfers write progress through these.
+  void SetInfoText(const std::string& text) override { infoText_ = text; }
+  void RefreshControls() override { ExchangeData(); }
+
+  void SetObserver(DialogObserver* observer) { observer_ = observer; }
+  const std::string& InfoText() const { return infoText_; }
+  bool ArrivalPending() const { return arrivalPending_; }
+  HidChannel& Channel() { return channel_; }
+  HeadsetMixer& Mixer() { return mixer_; }
+  DialogHost& Host() { return host_; }
+
+ protected:
+  // Writes the dialog's text members into their controls.
+  virtual void ExchangeData() {}
+
+  DialogHost& host_;
+  Timing timing_;
+  DialogObserver* observer_ = nullptr;
+
+ private:
+  int templateId_;
+  // Destroyed in reverse order: channel, mixer, info text, notifier.
+  bool arrivalPending_ = false;
+  DeviceNotifier notifier_;
+  std::string infoText_;
+  HeadsetMixer mixer_;
+  HidChannel channel_;
+};
+
+}  // namespace kr35

@@ -1,0 +1,35 @@
+// The FULL mode: downloads the images converted from the Intel HEX files named
+// in the two path boxes, or, with the parameter "saveasresfile", writes them
+// to dump files instead.
+#pragma once
+
+#include <string>
+
+#include "app/device_dialog.h"
+#include "app/hex_download_file.h"
+
+namespace kr35 {
+
+class FullDialog : public DeviceDialog {
+ public:
+  FullDialog(DialogHost& host, const DialogEnvironment& environment);
+
+  void OnCommand(int controlId) override;
+  void OnDownload();
+  void OnBrowse(int pathBoxId);
+
+  enum class FileResult { kFailed, kSucceeded, kStopped };
+  // Converts one file and downloads it (or writes its dump). kStopped: the
+  // file could not be read or the dump written; an error box was shown.
+  FileResult DownloadFromFile(const std::string& path, FirmwarePart part);
+
+  std::string commandLineParameter;
+  std::string usbPathText;
+  std::string dspPathText;
+
+ protected:
+  // Only the info line is written back: the path boxes keep what the user put there.
+  void ExchangeData() override;
+};
+
+}  // namespace kr35

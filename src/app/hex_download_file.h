@@ -1,0 +1,33 @@
+// Reading an Intel HEX file for one firmware part, and writing its dump file;
+// shared by the FULL dialog and `kr35ctl convert`, so both write the same bytes.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kr35 {
+
+enum class FirmwarePart { kDsp, kUsb };
+
+std::string_view DumpFileName(FirmwarePart part);  // "DSPFileDump.bin" or "USBFileDump.bin"
+std::string_view PartName(FirmwarePart part);      // "DSP" or "USB"
+
+struct HexFileImage {
+  bool readable = false;     // false: `error` names the file and the reason
+  bool empty = false;        // the file has no bytes: nothing to convert
+  std::string error;
+  std::vector<std::uint8_t> image;  // header + payload, when readable and not empty
+};
+
+// Reads the file and converts it with the part's skip count.
+HexFileImage ReadHexFileImage(const std::filesystem::path& path, FirmwarePart part);
+
+// Writes the image to the part's dump file in `directory`, replacing any
+// earlier one; never leaves a half-written file. False with `error` on failure.
+bool WriteDumpFile(const std::filesystem::path& directory, FirmwarePart part,
+                   const std::vector<std::uint8_t>& image, std::string& error);
+
+}  // namespace kr35
