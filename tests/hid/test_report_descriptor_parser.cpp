@@ -74,13 +74,14 @@ TEST(ReportDescriptorParser, AdapterCapsComeInDescriptorOrderWithTheirFields) {
 
   auto in = ValueCaps(*data, HidReportType::kInput);
   ASSERT_EQ(in.size(), 2U);
-  EXPECT_EQ(in[0].reportId, 3);
-  EXPECT_EQ(in[0].usage, 4);
-  EXPECT_EQ(in[0].reportCount, 5);
-  EXPECT_EQ(in[1].reportId, 1);
-  EXPECT_EQ(in[1].usagePage, 0xFF00);  // from the 4-byte usage, not the consumer page
-  EXPECT_EQ(in[1].usage, 5);
-  EXPECT_EQ(in[1].linkCollection, 1);
+  EXPECT_EQ(in[0].reportId, 1);
+  EXPECT_EQ(in[0].usagePage, 0xFF00);  // from the 4-byte usage, not the consumer page
+  EXPECT_EQ(in[0].usage, 5);
+  EXPECT_EQ(in[0].linkCollection, 1);
+  EXPECT_EQ(in[1].reportId, 3);
+  EXPECT_EQ(in[1].usage, 4);
+  EXPECT_EQ(in[1].reportCount, 5);
+  EXPECT_EQ(in[1].linkCollection, 0);
 
   auto buttons = ButtonCaps(*data, HidReportType::kInput);
   ASSERT_EQ(buttons.size(), 3U);
