@@ -1,0 +1,79 @@
+#include "app/console/console_dialog_host.h"
+
+#include <iostream>
+
+#include "app/dialog_ids.h"
+
+namespace kr35 {
+
+void ConsoleDialogHost::SetControlText(int controlId, const std::string& text) {
+  std::string& current = texts_[controlId];
+  if (current == text) return;  // only changes are reported
+  current = text;
+  if (controlId == kVersionLine) {
+    printer_.Print("version", text);
+  } else if (controlId == kInfoLine) {
+    printer_.Print("info", text);
+  }
+}
+
+std::string ConsoleDialogHost::GetControlText(int controlId) {
+  const auto it = texts_.find(controlId);
+  return it == texts_.end() ? std::string() : it->second;
+}
+
+void ConsoleDialogHost::EnableControl(int controlId, bool enabled) { enabled_[controlId] = enabled; }
+
+bool ConsoleDialogHost::IsControlEnabled(int controlId) const {
+  const auto it = enabled_.find(controlId);
+  return it == enabled_.end() || it->second;
+}
+
+MessageBoxResult ConsoleDialogHost::ShowMessageBox(const std::string& text, MessageBoxIcon,
+                                                   MessageBoxButtons buttons) {
+  messagesShown_.push_back(text);
+  printer_.Print("message", text);
+  if (buttons == MessageBoxButtons::kOk) return MessageBoxResult::kOk;
+  if (assumeYes_) {
+    return buttons == MessageBoxButtons::kOkCancel ? MessageBoxResult::kOk
+                                                   : MessageBoxResult::kCancel;
+  }
+  if (!interactive_) {
+    std::cerr << "kr35ctl: no terminal to answer on; answered Cancel (use --yes to confirm)\n";
+    return MessageBoxResult::kCancel;
+  }
+  const bool retry = buttons == MessageBoxButtons::kRetryCancel;
+  std::cerr << (retry ? "Retry? [r]etry/[C]ancel: " : "Proceed? [y]es (OK)/[N]o (Cancel): ");
+  std::string answer;
+  std::getline(std::cin, answer);
+  const char first = answer.empty() ? '\0' : static_cast<char>(std::tolower(answer[0]));
+  if (retry) return first == 'r' ? MessageBoxResult::kRetry : MessageBoxResult::kCancel;
+  return (first == 'y' || first == 'o') ? MessageBoxResult::kOk : MessageBoxResult::kCancel;
+}
+
+void ConsoleDialogHost::Post(const DialogMessage& message) {
+  {
+    std::lock_guard lock(queueMutex_);
+    queue_.push_back(message);
+  }
+  queueCondition_.notify_one();
+}
+
+void ConsoleDialogHost::DispatchQueued(DialogController& controller) {
+  DispatchFor(controller, std::chrono::milliseconds(0));
+}
+
+void ConsoleDialogHost::DispatchFor(DialogController& controller,
+                                    std::chrono::milliseconds timeout) {
+  std::unique_lock lock(queueMutex_);
+  queueCondition_.wait_for(lock, timeout, [this] { return !queue_.empty(); });
+  while (!queue_.empty()) {
+    const DialogMessage message = queue_.front();
+    queue_.pop_front();
+    lock.unlock();
+    controller.OnMessage(message);
+    lock.lock();
+  }
+}
+
+}  // namespace kr35
