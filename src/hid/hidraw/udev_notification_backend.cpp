@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/utsname.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
@@ -79,6 +80,13 @@ unsigned ParseNumber(std::string_view& text) {
   return value;
 }
 
+// udev's own events come after its rules have run (the node exists with its
+// access rights). Without a running udev daemon libudev would listen to
+// nothing; the kernel's events are then the only notices there are.
+const char* MonitorSource() {
+  return ::access("/run/udev/control", F_OK) == 0 ? "udev" : "kernel";
+}
+
 }  // namespace
 
 PlatformVersion ParseKernelRelease(std::string_view release) {
@@ -116,7 +124,7 @@ std::unique_ptr<NotificationRegistration> UdevNotificationBackend::Register(Dial
   if (!context) {
     return nullptr;
   }
-  UdevMonitorPtr monitor(udev_monitor_new_from_netlink(context.get(), "udev"));
+  UdevMonitorPtr monitor(udev_monitor_new_from_netlink(context.get(), MonitorSource()));
   if (!monitor ||
       udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "hidraw", nullptr) < 0 ||
       udev_monitor_enable_receiving(monitor.get()) < 0) {

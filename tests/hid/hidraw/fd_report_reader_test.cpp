@@ -75,7 +75,7 @@ TEST(FdReportReaderTest, BlockingDescriptorIsReadWithoutBlocking) {
   int fds[2];
   ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
   UniqueFd writeEnd(fds[1]);
-  FdReportReader reader(UniqueFd(fds[0]), true);
+  FdReportReader reader{UniqueFd(fds[0]), true};
   std::array<std::uint8_t, 4> buffer{};
   EXPECT_EQ(reader.StartRead(buffer), ReadStart::kPending);
 }

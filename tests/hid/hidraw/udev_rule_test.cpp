@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -16,9 +15,7 @@ TEST(UdevRuleTest, RuleLinesMatchTheShippedRulesFile) {
   EXPECT_EQ(UdevRuleLine(), UdevRuleLine(0x5E35));
   EXPECT_EQ(UdevRuleLine(0x1234), "");
 
-  const char* sourceDir = std::getenv("KR35_SOURCE_DIR");
-  ASSERT_NE(sourceDir, nullptr);
-  std::ifstream file(std::string(sourceDir) + "/dist/70-kr35.rules");
+  std::ifstream file(KR35_UDEV_RULES_FILE);
   ASSERT_TRUE(file.is_open());
   std::string rules;
   for (std::string line; std::getline(file, line);) {
