@@ -63,6 +63,20 @@ class MonitorObserver : public DialogObserver {
   EventPrinter& printer_;
 };
 
+// After a download the adapter restarts: it goes away and comes back. Follow
+// its notices for a while so the new versions are shown, as the dialog would.
+void FollowRestart(ConsoleDialogHost& host, DeviceDialog& dialog) {
+  constexpr auto kLimit = std::chrono::seconds(5);
+  const auto start = std::chrono::steady_clock::now();
+  bool wentAway = false;
+  while (std::chrono::steady_clock::now() - start < kLimit) {
+    host.DispatchFor(dialog, std::chrono::milliseconds(100));
+    const std::string line = host.GetControlText(kVersionLine);
+    if (line == kPlugInPrompt) wentAway = true;
+    if (wentAway && line.rfind("USB ", 0) == 0) return;
+  }
+}
+
 std::atomic<bool> interrupted{false};
 extern "C" void OnInterrupt(int) { interrupted = true; }
 
@@ -135,6 +149,7 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
     host.DispatchQueued(dialog);
     const bool succeeded = !host.MessagesShown().empty() &&
                            host.MessagesShown().back() == LoadResourceString(kDownloadSucceededString);
+    if (succeeded) FollowRestart(host, dialog);
     return SaveAndReturn(services, succeeded ? kExitDone : kExitFailed);
   }
 
@@ -153,6 +168,7 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
   printer.Finish();
   host.DispatchQueued(dialog);
   const std::string outcome = host.GetControlText(kInfoLine);
+  if (outcome == "Success!" && !usbHex.empty()) FollowRestart(host, dialog);
   return SaveAndReturn(services, outcome == "Success!" ? kExitDone
                                  : outcome == "Fail!"  ? kExitFailed
                                                        : kExitUsage);
