@@ -54,6 +54,7 @@ struct BuiltIn {
   std::uint16_t checksum;
   std::uint16_t version;
   char part;
+  friend void PrintTo(const BuiltIn& b, std::ostream* os) { *os << "image " << b.id; }
 };
 
 class BuiltInImage : public testing::TestWithParam<BuiltIn> {};

@@ -85,6 +85,7 @@ struct SameImageCase {
   const char* name;
   std::string a;
   std::string b;
+  friend void PrintTo(const SameImageCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class SameImage : public testing::TestWithParam<SameImageCase> {};
