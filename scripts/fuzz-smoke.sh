@@ -10,11 +10,12 @@ seconds=${FUZZ_SECONDS:-60}
 
 "$root/scripts/install-deps.sh" || exit 1
 
+mkdir -p "$build"
 cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKR35_BUILD_FUZZ=ON -DKR35_SANITIZE=fuzzer-no-link,address,undefined \
-  -DKR35_BUILD_TESTS=OFF -DKR35_BUILD_BENCH=OFF -DKR35_BUILD_QT=OFF >"$build.configure.log" 2>&1 \
-  || { cat "$build.configure.log" >&2; echo "fuzz: configure failed" >&2; exit 1; }
+  -DKR35_BUILD_TESTS=OFF -DKR35_BUILD_BENCH=OFF -DKR35_BUILD_QT=OFF >"$build/configure.log" 2>&1 \
+  || { cat "$build/configure.log" >&2; echo "fuzz: configure failed" >&2; exit 1; }
 cmake --build "$build" --target kr35_fuzzers -j2 || { echo "fuzz: build failed" >&2; exit 1; }
 
 mapfile -t targets < "$build/fuzz/fuzzers.txt"
