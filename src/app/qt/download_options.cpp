@@ -1,0 +1,51 @@
+#include "app/qt/download_options.h"
+
+#include <string_view>
+
+#include "app/command_line.h"
+
+namespace kr35 {
+namespace {
+
+// The value of "--name=VALUE" when `argument` is that switch; false otherwise.
+bool SwitchValue(std::string_view argument, std::string_view name, std::string_view& value) {
+  if (argument.substr(0, name.size()) != name) return false;
+  const std::string_view rest = argument.substr(name.size());
+  if (rest.empty()) {
+    value = {};
+    return true;
+  }
+  if (rest.front() != '=') return false;
+  value = rest.substr(1);
+  return true;
+}
+
+}  // namespace
+
+DownloadOptions ParseDownloadOptions(const std::vector<std::string>& arguments) {
+  DownloadOptions options;
+  for (const std::string& argument : arguments) {
+    if (!IsSwitch(argument)) continue;
+    std::string_view value;
+    if (argument == "--help") {
+      options.help = true;
+    } else if (argument == "--version") {
+      options.version = true;
+    } else if (SwitchValue(argument, "--simulate", value)) {
+      options.simulate = true;
+      options.scenarioPath = value;
+    } else if (SwitchValue(argument, "--sim-trace", value)) {
+      options.tracePath = value;
+      if (value.empty()) options.error = "--sim-trace needs a file: --sim-trace=FILE";
+    } else if (SwitchValue(argument, "--sim-state", value)) {
+      options.statePath = value;
+      if (value.empty()) options.error = "--sim-state needs a file: --sim-state=FILE";
+    } else {
+      options.ignoredSwitches.push_back(argument);
+    }
+  }
+  options.parameter = FindParameter(arguments);
+  return options;
+}
+
+}  // namespace kr35
