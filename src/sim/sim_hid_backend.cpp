@@ -1,0 +1,649 @@
+#include "sim/sim_hid_backend.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "hid/report_descriptor_parser.h"
+#include "sim/adapter_model.h"
+#include "sim/sim_report_descriptor.h"
+#include "sim/sim_trace.h"
+
+namespace kr35 {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Clock::duration Ms(double ms) {
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(ms));
+}
+
+// How long after its answer to CMD_USB_FINISH is readable the adapter goes away.
+constexpr auto kRestartGrace = std::chrono::milliseconds(50);
+
+constexpr char kAdapterPathPrefix[] = "sim:adapter";
+constexpr char kDevicePathPrefix[] = "sim:device";
+
+// What the devices that are not the adapter describe: one vendor input report.
+const std::vector<std::uint8_t> kOtherDeviceDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,
+                                                          0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08,
+                                                          0x95, 0x08, 0x09, 0x01, 0x81, 0x02, 0xC0};
+
+struct PendingReport {
+  Clock::time_point due;
+  std::vector<std::uint8_t> bytes;
+};
+
+// One open read handle: the reports waiting for it and its pending read.
+struct ReadState {
+  std::size_t device = 0;
+  std::uint64_t generation = 0;
+  bool dead = false;  // its device went away
+  bool interrupted = false;
+  bool pending = false;
+  std::span<std::uint8_t> buffer;
+  std::deque<PendingReport> queue;  // ordered by due time
+};
+
+struct SimDevice {
+  bool isAdapter = false;
+  std::string path;
+  HidAttributes attributes;
+  std::optional<std::string> manufacturer;
+  std::optional<std::string> product;
+  bool present = true;
+  std::uint64_t generation = 0;  // grows at every unplug; older handles fail
+  std::unique_ptr<AdapterModel> model;
+  std::vector<std::shared_ptr<ReadState>> readers;
+  int writes = 0;
+  bool opened = false;
+};
+
+}  // namespace
+
+class SimWorld {
+ public:
+  SimWorld(Scenario scenario, std::unique_ptr<SimTrace> trace);
+  ~SimWorld() { Stop(); }
+
+  void Stop();
+  std::optional<std::vector<std::string>> Enumerate();
+  // Index of the device at `path` when it is present.
+  std::optional<std::size_t> Find(const std::string& path);
+
+  std::shared_ptr<ReadState> OpenReader(std::size_t device);
+  void CloseReader(const std::shared_ptr<ReadState>& state);
+  bool ReaderAlive(const ReadState& state) const;
+
+  bool GetAttributes(const ReadState& state, HidAttributes& attributes);
+  bool GetString(const ReadState& state, bool product, std::string& text);
+  std::unique_ptr<PreparsedData> GetPreparsedData(const ReadState& state);
+  ReadStart StartRead(ReadState& state, std::span<std::uint8_t> buffer);
+  ReadWait WaitRead(ReadState& state, std::chrono::milliseconds timeout);
+  void Interrupt(ReadState& state);
+  void CancelRead(ReadState& state);
+
+  bool CanWrite(std::size_t device);
+  std::uint64_t Generation(std::size_t device);
+  bool Write(std::size_t device, std::uint64_t generation, std::span<const std::uint8_t> report);
+
+  void AddQueue(DialogQueue* queue);
+  void RemoveQueue(DialogQueue* queue);
+
+  void Unplug(std::size_t adapter, double replugAfterMs);
+  void Replug(std::size_t adapter);
+  bool IsPresent(std::size_t adapter);
+  FlashState Flash(std::size_t adapter);
+  void SetFlash(FlashState flash, std::size_t adapter);
+  const std::vector<std::uint8_t>& Descriptor() const { return descriptor_; }
+
+ private:
+  // Everything below runs with mutex_ held.
+  SimDevice* Adapter(std::size_t adapter);
+  double SinceStart(Clock::time_point t) const {
+    return std::chrono::duration<double, std::milli>(t - start_).count();
+  }
+  void Emit(SimDevice& device, std::vector<std::uint8_t> report, Clock::time_point due);
+  std::vector<std::uint8_t> ResponseReport(const ResponseFrame& frame) const;
+  void Fire(const HidEvent& event);
+  void DoUnplug(SimDevice& device, double replugAfterMs);
+  void DoReplug(SimDevice& device);
+  void PostNotices(std::uintptr_t first);
+  void Schedule(Clock::time_point due, std::function<void()> action);
+  bool WriteFails(int writeNumber) const;
+  void WorkerLoop();
+
+  const Clock::time_point start_ = Clock::now();
+  const Scenario scenario_;
+  const HidSettings& hid_ = scenario_.hid;
+  const std::unique_ptr<SimTrace> trace_;
+  const std::vector<std::uint8_t> descriptor_;
+  const std::unique_ptr<PreparsedData> parsed_;
+  HidpCaps caps_;
+
+  mutable std::mutex mutex_;
+  std::condition_variable readable_;  // reports queued, devices gone, interrupts
+  std::condition_variable workerWake_;
+  std::vector<SimDevice> devices_;
+  std::vector<std::size_t> adapters_;  // indexes into devices_
+  std::vector<DialogQueue*> queues_;
+  std::multimap<Clock::time_point, std::function<void()>> actions_;
+  bool stopping_ = false;
+  std::thread worker_;
+};
+
+SimWorld::SimWorld(Scenario scenario, std::unique_ptr<SimTrace> trace)
+    : scenario_(std::move(scenario)),
+      trace_(std::move(trace)),
+      descriptor_(BuildSimReportDescriptor(scenario_.hid)),
+      parsed_(ParseReportDescriptor(descriptor_)) {
+  if (parsed_) parsed_->GetCaps(caps_);
+  for (std::size_t i = 0; i < hid_.devicesBefore.size(); ++i) {
+    const OtherHidDevice& other = hid_.devicesBefore[i];
+    SimDevice device;
+    device.path = kDevicePathPrefix + std::to_string(i);
+    device.attributes = {other.vendorId, other.productId, 0x0100};
+    device.manufacturer = other.manufacturer;
+    device.product = other.product;
+    devices_.push_back(std::move(device));
+  }
+  const int adapterCount = hid_.adapterPresent ? hid_.adapterCount : 0;
+  for (int i = 0; i < adapterCount; ++i) {
+    SimDevice device;
+    device.isAdapter = true;
+    device.path = kAdapterPathPrefix + std::to_string(i);
+    device.attributes = {hid_.vendorId, hid_.productId, hid_.versionNumber};
+    device.manufacturer = hid_.manufacturer;
+    device.product = hid_.product;
+    device.model = std::make_unique<AdapterModel>(scenario_, caps_.outputReportByteLength);
+    adapters_.push_back(devices_.size());
+    devices_.push_back(std::move(device));
+  }
+  worker_ = std::thread(&SimWorld::WorkerLoop, this);
+}
+
+void SimWorld::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  workerWake_.notify_all();
+  if (worker_.joinable()) worker_.join();
+}
+
+void SimWorld::WorkerLoop() {
+  std::unique_lock lock(mutex_);
+  while (!stopping_) {
+    if (actions_.empty()) {
+      workerWake_.wait(lock);
+      continue;
+    }
+    const auto first = actions_.begin();
+    if (first->first > Clock::now()) {
+      workerWake_.wait_until(lock, first->first);
+      continue;
+    }
+    const std::function<void()> action = std::move(first->second);
+    actions_.erase(first);
+    action();
+  }
+}
+
+void SimWorld::Schedule(Clock::time_point due, std::function<void()> action) {
+  actions_.emplace(due, std::move(action));
+  workerWake_.notify_all();
+}
+
+std::optional<std::vector<std::string>> SimWorld::Enumerate() {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> paths;
+  for (const SimDevice& device : devices_) {
+    if (device.present) paths.push_back(device.path);
+  }
+  return paths;
+}
+
+std::optional<std::size_t> SimWorld::Find(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  for (std::size_t i = 0; i < devices_.size(); ++i) {
+    if (devices_[i].path == path && devices_[i].present) return i;
+  }
+  return std::nullopt;
+}
+
+SimDevice* SimWorld::Adapter(std::size_t adapter) {
+  return adapter < adapters_.size() ? &devices_[adapters_[adapter]] : nullptr;
+}
+
+std::shared_ptr<ReadState> SimWorld::OpenReader(std::size_t index) {
+  std::lock_guard lock(mutex_);
+  SimDevice& device = devices_[index];
+  if (!device.present) return nullptr;
+  auto state = std::make_shared<ReadState>();
+  state->device = index;
+  state->generation = device.generation;
+  device.readers.push_back(state);
+  // Timed events count from the first open of the first adapter.
+  if (!adapters_.empty() && index == adapters_.front() && !device.opened) {
+    const Clock::time_point now = Clock::now();
+    for (const HidEvent& event : hid_.events) {
+      if (event.at.atMs >= 0) Schedule(now + Ms(event.at.atMs), [this, &event] { Fire(event); });
+    }
+  }
+  device.opened = true;
+  return state;
+}
+
+void SimWorld::CloseReader(const std::shared_ptr<ReadState>& state) {
+  std::lock_guard lock(mutex_);
+  auto& readers = devices_[state->device].readers;
+  readers.erase(std::remove(readers.begin(), readers.end(), state), readers.end());
+}
+
+bool SimWorld::ReaderAlive(const ReadState& state) const {
+  const SimDevice& device = devices_[state.device];
+  return !state.dead && device.present && device.generation == state.generation;
+}
+
+bool SimWorld::GetAttributes(const ReadState& state, HidAttributes& attributes) {
+  std::lock_guard lock(mutex_);
+  if (!ReaderAlive(state)) return false;
+  attributes = devices_[state.device].attributes;
+  return true;
+}
+
+bool SimWorld::GetString(const ReadState& state, bool product, std::string& text) {
+  std::lock_guard lock(mutex_);
+  if (!ReaderAlive(state)) return false;
+  const SimDevice& device = devices_[state.device];
+  const std::optional<std::string>& value = product ? device.product : device.manufacturer;
+  if (!value) return false;
+  text = *value;
+  return true;
+}
+
+std::unique_ptr<PreparsedData> SimWorld::GetPreparsedData(const ReadState& state) {
+  std::lock_guard lock(mutex_);
+  if (!ReaderAlive(state)) return nullptr;
+  return ParseReportDescriptor(devices_[state.device].isAdapter ? descriptor_
+                                                                : kOtherDeviceDescriptor);
+}
+
+namespace {
+
+// Copies a report into a read buffer, zero-filling what the report does not reach.
+void Deliver(const std::vector<std::uint8_t>& report, std::span<std::uint8_t> buffer) {
+  const std::size_t n = std::min(report.size(), buffer.size());
+  std::copy_n(report.begin(), n, buffer.begin());
+  std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(n), buffer.end(), 0);
+}
+
+}  // namespace
+
+ReadStart SimWorld::StartRead(ReadState& state, std::span<std::uint8_t> buffer) {
+  std::lock_guard lock(mutex_);
+  if (!ReaderAlive(state)) return ReadStart::kError;
+  if (!state.queue.empty() && state.queue.front().due <= Clock::now()) {
+    Deliver(state.queue.front().bytes, buffer);
+    state.queue.pop_front();
+    state.pending = false;
+    return ReadStart::kComplete;
+  }
+  state.buffer = buffer;
+  state.pending = true;
+  return ReadStart::kPending;
+}
+
+ReadWait SimWorld::WaitRead(ReadState& state, std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  const Clock::time_point deadline = Clock::now() + timeout;
+  for (;;) {
+    if (state.interrupted) return ReadWait::kTimeout;
+    if (!ReaderAlive(state)) return ReadWait::kError;
+    if (!state.pending) return ReadWait::kTimeout;
+    const Clock::time_point now = Clock::now();
+    if (!state.queue.empty() && state.queue.front().due <= now) {
+      Deliver(state.queue.front().bytes, state.buffer);
+      state.queue.pop_front();
+      state.pending = false;
+      state.buffer = {};
+      return ReadWait::kComplete;
+    }
+    if (now >= deadline) return ReadWait::kTimeout;
+    Clock::time_point wake = deadline;
+    if (!state.queue.empty()) wake = std::min(wake, state.queue.front().due);
+    readable_.wait_until(lock, wake);
+  }
+}
+
+void SimWorld::Interrupt(ReadState& state) {
+  {
+    std::lock_guard lock(mutex_);
+    state.interrupted = true;
+  }
+  readable_.notify_all();
+}
+
+void SimWorld::CancelRead(ReadState& state) {
+  std::lock_guard lock(mutex_);
+  state.pending = false;
+  state.buffer = {};
+}
+
+bool SimWorld::CanWrite(std::size_t index) {
+  std::lock_guard lock(mutex_);
+  const SimDevice& device = devices_[index];
+  return device.present && (!device.isAdapter || hid_.writeOpens);
+}
+
+std::uint64_t SimWorld::Generation(std::size_t index) {
+  std::lock_guard lock(mutex_);
+  return devices_[index].generation;
+}
+
+bool SimWorld::WriteFails(int writeNumber) const {
+  if (hid_.failWriteFrom <= 0 || writeNumber < hid_.failWriteFrom) return false;
+  return hid_.failWriteTimes == kAlways || writeNumber - hid_.failWriteFrom < hid_.failWriteTimes;
+}
+
+bool SimWorld::Write(std::size_t index, std::uint64_t generation,
+                     std::span<const std::uint8_t> report) {
+  std::lock_guard lock(mutex_);
+  SimDevice& device = devices_[index];
+  if (!device.present || device.generation != generation) return false;
+  if (!device.isAdapter) return true;  // other devices take anything and say nothing
+  if (WriteFails(++device.writes)) return false;
+  // A report of another length or id does not fit the descriptor: the write fails.
+  if (!parsed_ || report.size() != caps_.outputReportByteLength ||
+      report[0] != kSimCommandReportId) {
+    return false;
+  }
+  std::vector<std::uint8_t> frame(
+      static_cast<std::size_t>(SimCommandArrayLength(hid_.outputReportLength)));
+  if (parsed_->GetUsageValueArray(HidReportType::kOutput, kSimVendorPage, 0, kSimCommandUsage,
+                                  frame, report) != HIDP_STATUS_SUCCESS) {
+    return false;
+  }
+  const Clock::time_point now = Clock::now();
+  if (trace_) trace_->Record(SinceStart(now), "rx", report);
+
+  AdapterModel& model = *device.model;
+  const std::vector<ResponseFrame> responses = model.Handle(frame);
+  const Clock::time_point due = now + Ms(2 * hid_.latencyMs + model.LastAnswerDelayMs());
+  for (const ResponseFrame& response : responses) Emit(device, ResponseReport(response), due);
+
+  if (index == adapters_.front()) {
+    for (const HidEvent& event : hid_.events) {
+      if (event.at.afterCommand > 0 &&
+          static_cast<std::size_t>(event.at.afterCommand) == model.CommandCount()) {
+        Fire(event);
+      }
+    }
+  }
+  if (model.RestartRequested()) {
+    // The adapter restarts on its new firmware a moment after its answer is
+    // out, so a reader has time to take the answer first.
+    model.ClearRestartRequest();
+    const double restartMs = hid_.restartMs;
+    Schedule(due + Ms(hid_.latencyMs) + kRestartGrace,
+             [this, &device, restartMs] { DoUnplug(device, restartMs); });
+  }
+  return true;
+}
+
+std::vector<std::uint8_t> SimWorld::ResponseReport(const ResponseFrame& frame) const {
+  std::vector<std::uint8_t> report(std::max<std::size_t>(caps_.inputReportByteLength, 1), 0);
+  report[0] = kSimResponseReportId;
+  std::vector<std::uint8_t> values(static_cast<std::size_t>(hid_.responseLength), 0);
+  std::copy_n(frame.begin(), std::min(values.size(), frame.size()), values.begin());
+  if (parsed_) {
+    parsed_->SetUsageValueArray(HidReportType::kInput, kSimVendorPage, 0, kSimResponseUsage, values,
+                                report);
+  }
+  return report;
+}
+
+void SimWorld::Emit(SimDevice& device, std::vector<std::uint8_t> report, Clock::time_point due) {
+  if (!device.present) return;
+  if (trace_) trace_->Record(SinceStart(due), "tx", report);
+  for (const auto& reader : device.readers) {
+    auto& queue = reader->queue;
+    const auto at = std::upper_bound(
+        queue.begin(), queue.end(), due,
+        [](Clock::time_point t, const PendingReport& pending) { return t < pending.due; });
+    queue.insert(at, PendingReport{due, report});
+  }
+  readable_.notify_all();
+}
+
+void SimWorld::Fire(const HidEvent& event) {
+  if (adapters_.empty()) return;
+  SimDevice& device = devices_[adapters_.front()];
+  const Clock::time_point due = Clock::now() + Ms(hid_.latencyMs);
+  switch (event.kind) {
+    case HidEvent::Kind::kButton:
+      Emit(device,
+           BuildSimButtonReport(event.buttonCode, event.usages, caps_.inputReportByteLength), due);
+      break;
+    case HidEvent::Kind::kReport:
+      Emit(device, event.bytes, due);
+      break;
+    case HidEvent::Kind::kResponse: {
+      ResponseFrame frame{};
+      std::copy_n(event.bytes.begin(), std::min(event.bytes.size(), frame.size()), frame.begin());
+      Emit(device, ResponseReport(frame), due);
+      break;
+    }
+    case HidEvent::Kind::kUnplug:
+      DoUnplug(device, event.replugAfterMs);
+      break;
+    case HidEvent::Kind::kReplug:
+      DoReplug(device);
+      break;
+  }
+}
+
+void SimWorld::PostNotices(std::uintptr_t first) {
+  for (DialogQueue* queue : queues_) {
+    queue->Post(DialogMessage{WM_DEVICECHANGE, first, 0});
+    queue->Post(DialogMessage{WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0});
+  }
+}
+
+void SimWorld::DoUnplug(SimDevice& device, double replugAfterMs) {
+  if (!device.present) return;
+  device.present = false;
+  ++device.generation;
+  for (const auto& reader : device.readers) {
+    reader->dead = true;
+    reader->queue.clear();
+  }
+  device.readers.clear();
+  PostNotices(DBT_DEVICEREMOVECOMPLETE);
+  readable_.notify_all();
+  if (replugAfterMs >= 0) {
+    Schedule(Clock::now() + Ms(replugAfterMs), [this, &device] { DoReplug(device); });
+  }
+}
+
+void SimWorld::DoReplug(SimDevice& device) {
+  if (device.present) return;
+  device.present = true;
+  if (device.model) device.model->Restart();
+  PostNotices(DBT_DEVICEARRIVAL);
+}
+
+void SimWorld::AddQueue(DialogQueue* queue) {
+  std::lock_guard lock(mutex_);
+  queues_.push_back(queue);
+}
+
+void SimWorld::RemoveQueue(DialogQueue* queue) {
+  std::lock_guard lock(mutex_);
+  queues_.erase(std::remove(queues_.begin(), queues_.end(), queue), queues_.end());
+}
+
+void SimWorld::Unplug(std::size_t adapter, double replugAfterMs) {
+  std::lock_guard lock(mutex_);
+  if (SimDevice* device = Adapter(adapter)) DoUnplug(*device, replugAfterMs);
+}
+
+void SimWorld::Replug(std::size_t adapter) {
+  std::lock_guard lock(mutex_);
+  if (SimDevice* device = Adapter(adapter)) DoReplug(*device);
+}
+
+bool SimWorld::IsPresent(std::size_t adapter) {
+  std::lock_guard lock(mutex_);
+  const SimDevice* device = Adapter(adapter);
+  return device != nullptr && device->present;
+}
+
+FlashState SimWorld::Flash(std::size_t adapter) {
+  std::lock_guard lock(mutex_);
+  const SimDevice* device = Adapter(adapter);
+  return device ? device->model->Flash() : FlashState{};
+}
+
+void SimWorld::SetFlash(FlashState flash, std::size_t adapter) {
+  std::lock_guard lock(mutex_);
+  if (SimDevice* device = Adapter(adapter)) device->model->SetFlash(std::move(flash));
+}
+
+namespace {
+
+class SimReadHandle : public HidReadHandle {
+ public:
+  SimReadHandle(std::shared_ptr<SimWorld> world, std::shared_ptr<ReadState> state)
+      : world_(std::move(world)), state_(std::move(state)) {}
+  ~SimReadHandle() override { world_->CloseReader(state_); }
+
+  bool GetAttributes(HidAttributes& attributes) override {
+    return world_->GetAttributes(*state_, attributes);
+  }
+  bool GetManufacturerString(std::string& text) override {
+    return world_->GetString(*state_, false, text);
+  }
+  bool GetProductString(std::string& text) override {
+    return world_->GetString(*state_, true, text);
+  }
+  std::unique_ptr<PreparsedData> GetPreparsedData() override {
+    return world_->GetPreparsedData(*state_);
+  }
+  ReadStart StartRead(std::span<std::uint8_t> buffer) override {
+    return world_->StartRead(*state_, buffer);
+  }
+  ReadWait WaitRead(std::chrono::milliseconds timeout) override {
+    return world_->WaitRead(*state_, timeout);
+  }
+  void Interrupt() override { world_->Interrupt(*state_); }
+  void CancelRead() override { world_->CancelRead(*state_); }
+
+ private:
+  std::shared_ptr<SimWorld> world_;
+  std::shared_ptr<ReadState> state_;
+};
+
+class SimWriteHandle : public HidWriteHandle {
+ public:
+  SimWriteHandle(std::shared_ptr<SimWorld> world, std::size_t device)
+      : world_(std::move(world)), device_(device), generation_(world_->Generation(device)) {}
+  bool Write(std::span<const std::uint8_t> report) override {
+    return world_->Write(device_, generation_, report);
+  }
+
+ private:
+  std::shared_ptr<SimWorld> world_;
+  std::size_t device_;
+  std::uint64_t generation_;
+};
+
+class SimRegistration : public NotificationRegistration {
+ public:
+  SimRegistration(std::shared_ptr<SimWorld> world, DialogQueue* queue)
+      : world_(std::move(world)), queue_(queue) {
+    world_->AddQueue(queue_);
+  }
+  ~SimRegistration() override { world_->RemoveQueue(queue_); }
+
+ private:
+  std::shared_ptr<SimWorld> world_;
+  DialogQueue* queue_;
+};
+
+}  // namespace
+
+std::unique_ptr<NotificationRegistration> SimNotificationBackend::Register(DialogQueue* queue) {
+  if (queue == nullptr) return nullptr;
+  return std::make_unique<SimRegistration>(world_, queue);
+}
+
+std::unique_ptr<SimHidBackend> SimHidBackend::Create(Scenario scenario, const SimOptions& options,
+                                                     std::string& error) {
+  std::unique_ptr<SimTrace> trace;
+  if (!options.tracePath.empty()) {
+    trace = SimTrace::Open(options.tracePath, error);
+    if (!trace) return nullptr;
+  }
+  return std::make_unique<SimHidBackend>(std::move(scenario), std::move(trace));
+}
+
+SimHidBackend::SimHidBackend(Scenario scenario, std::unique_ptr<SimTrace> trace)
+    : world_(std::make_shared<SimWorld>(std::move(scenario), std::move(trace))),
+      notifications_(world_) {}
+
+SimHidBackend::~SimHidBackend() {
+  world_->Stop();
+}
+
+std::optional<std::vector<std::string>> SimHidBackend::EnumerateInterfaces() {
+  return world_->Enumerate();
+}
+
+std::unique_ptr<HidReadHandle> SimHidBackend::OpenRead(const std::string& path, OpenError* error) {
+  const std::optional<std::size_t> device = world_->Find(path);
+  std::shared_ptr<ReadState> state = device ? world_->OpenReader(*device) : nullptr;
+  if (!state) {
+    if (error) *error = OpenError::kNotFound;
+    return nullptr;
+  }
+  if (error) *error = OpenError::kNone;
+  return std::make_unique<SimReadHandle>(world_, std::move(state));
+}
+
+std::unique_ptr<HidWriteHandle> SimHidBackend::OpenWrite(const std::string& path) {
+  const std::optional<std::size_t> device = world_->Find(path);
+  if (!device || !world_->CanWrite(*device)) return nullptr;
+  return std::make_unique<SimWriteHandle>(world_, *device);
+}
+
+std::vector<std::uint8_t> SimHidBackend::ReportDescriptor() const {
+  return world_->Descriptor();
+}
+
+void SimHidBackend::Unplug(std::size_t adapter, double replugAfterMs) {
+  world_->Unplug(adapter, replugAfterMs);
+}
+
+void SimHidBackend::Replug(std::size_t adapter) {
+  world_->Replug(adapter);
+}
+
+bool SimHidBackend::IsPresent(std::size_t adapter) const {
+  return world_->IsPresent(adapter);
+}
+
+FlashState SimHidBackend::Flash(std::size_t adapter) const {
+  return world_->Flash(adapter);
+}
+
+void SimHidBackend::SetFlash(FlashState flash, std::size_t adapter) {
+  world_->SetFlash(std::move(flash), adapter);
+}
+
+}  // namespace kr35

@@ -1,0 +1,73 @@
+// The simulated adapter as HID interfaces: enumeration, read and write
+// handles, device notices, timing, device-level faults and a trace. Every
+// operation is thread-safe; a reader thread may wait in WaitRead while
+// another thread writes.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "hid/device_notification.h"
+#include "hid/hid_io.h"
+#include "sim/flash_state.h"
+#include "sim/scenario.h"
+#include "sim/sim_trace.h"
+
+namespace kr35 {
+
+class SimWorld;  // the shared state behind the backend, its handles and notices
+
+struct SimOptions {
+  std::string tracePath;  // empty: no trace
+};
+
+// Posts the simulated adapter's arrival and removal notices.
+class SimNotificationBackend : public DeviceNotificationBackend {
+ public:
+  explicit SimNotificationBackend(std::shared_ptr<SimWorld> world) : world_(std::move(world)) {}
+  PlatformVersion GetPlatformVersion() override { return {10, 0, ""}; }
+  std::unique_ptr<NotificationRegistration> Register(DialogQueue* queue) override;
+
+ private:
+  std::shared_ptr<SimWorld> world_;
+};
+
+class SimHidBackend : public HidBackend {
+ public:
+  // Fails (null, with `error`) only when the trace file cannot be opened.
+  static std::unique_ptr<SimHidBackend> Create(Scenario scenario, const SimOptions& options,
+                                               std::string& error);
+  explicit SimHidBackend(Scenario scenario = {}, std::unique_ptr<SimTrace> trace = nullptr);
+  ~SimHidBackend() override;
+  SimHidBackend(const SimHidBackend&) = delete;
+  SimHidBackend& operator=(const SimHidBackend&) = delete;
+
+  // Paths: "sim:device<i>" for the other devices, then "sim:adapter<i>".
+  std::optional<std::vector<std::string>> EnumerateInterfaces() override;
+  std::unique_ptr<HidReadHandle> OpenRead(const std::string& path,
+                                          OpenError* error = nullptr) override;
+  std::unique_ptr<HidWriteHandle> OpenWrite(const std::string& path) override;
+
+  SimNotificationBackend& Notifications() { return notifications_; }
+
+  // The adapter's report descriptor (the same for every adapter).
+  std::vector<std::uint8_t> ReportDescriptor() const;
+  // Unplugs an adapter now (its handles fail from then on), and plugs it back
+  // after `replugAfterMs` when that is not negative.
+  void Unplug(std::size_t adapter = 0, double replugAfterMs = -1);
+  void Replug(std::size_t adapter = 0);
+  bool IsPresent(std::size_t adapter = 0) const;
+
+  // The adapter's stored firmware, for the state file.
+  FlashState Flash(std::size_t adapter = 0) const;
+  void SetFlash(FlashState flash, std::size_t adapter = 0);
+
+ private:
+  std::shared_ptr<SimWorld> world_;
+  SimNotificationBackend notifications_;
+};
+
+}  // namespace kr35

@@ -1,0 +1,33 @@
+#include "sim/sim_trace.h"
+
+namespace kr35 {
+
+std::unique_ptr<SimTrace> SimTrace::Open(const std::string& path, std::string& error) {
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  if (file == nullptr) {
+    error = "cannot open trace file '" + path + "'";
+    return nullptr;
+  }
+  return std::unique_ptr<SimTrace>(new SimTrace(file));
+}
+
+SimTrace::~SimTrace() {
+  std::fclose(file_);
+}
+
+void SimTrace::Record(double tMs, const char* direction, std::span<const std::uint8_t> report) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(report.size() * 2);
+  for (std::uint8_t b : report) {
+    hex.push_back(kDigits[b >> 4]);
+    hex.push_back(kDigits[b & 0x0F]);
+  }
+  const int reportId = report.empty() ? 0 : report[0];
+  std::lock_guard lock(mutex_);
+  std::fprintf(file_, "{\"t_ms\": %.3f, \"dir\": \"%s\", \"report_id\": %d, \"bytes\": \"%s\"}\n",
+               tMs, direction, reportId, hex.c_str());
+  std::fflush(file_);
+}
+
+}  // namespace kr35

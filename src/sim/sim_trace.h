@@ -1,0 +1,35 @@
+// The simulator's trace: one JSON object per line for every report the
+// adapter receives ("rx": host to adapter, an output report) and sends ("tx":
+// adapter to host, an input report):
+//   {"t_ms": 12.345, "dir": "rx", "report_id": 2, "bytes": "020d..."}
+// t_ms counts from the simulator's start; for "tx" it is the moment the report
+// becomes readable. Each line is flushed as it is written.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+
+namespace kr35 {
+
+class SimTrace {
+ public:
+  // Creates (truncates) the file; null with `error` when it cannot be opened.
+  static std::unique_ptr<SimTrace> Open(const std::string& path, std::string& error);
+  ~SimTrace();
+  SimTrace(const SimTrace&) = delete;
+  SimTrace& operator=(const SimTrace&) = delete;
+
+  // Thread-safe.
+  void Record(double tMs, const char* direction, std::span<const std::uint8_t> report);
+
+ private:
+  explicit SimTrace(std::FILE* file) : file_(file) {}
+  std::mutex mutex_;
+  std::FILE* file_;
+};
+
+}  // namespace kr35
