@@ -8,6 +8,10 @@
 #include <memory>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "firmware/firmware_image.h"
 
 namespace kr35 {
@@ -110,23 +114,36 @@ bool DecodeEightDigits(const char* p, std::uint8_t* out, std::uint32_t& sum) {
   return true;
 }
 
-// Decodes `count` bytes from 2 * `count` characters. Returns the kLineBreak and
-// kColon flags of those characters; with a line break the bytes do not count.
-std::uint8_t DecodeBytes(const char* digits, std::size_t count, std::uint8_t* out,
-                         std::uint32_t& sum) {
+#if defined(__SSE2__)
+// Decodes sixteen hexadecimal digits into eight bytes when all sixteen are digits.
+bool DecodeSixteenDigits(const char* p, std::uint8_t* out, std::uint32_t& sum) {
+  const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  // Signed compares: characters from 0x80 on are negative and fail both tests.
+  const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(chars, _mm_set1_epi8('0' - 1)),
+                                      _mm_cmplt_epi8(chars, _mm_set1_epi8('9' + 1)));
+  const __m128i folded = _mm_or_si128(chars, _mm_set1_epi8(0x20));
+  const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(folded, _mm_set1_epi8('a' - 1)),
+                                       _mm_cmplt_epi8(folded, _mm_set1_epi8('f' + 1)));
+  if (_mm_movemask_epi8(_mm_or_si128(digit, letter)) != 0xFFFF) return false;
+  const __m128i nibbles = _mm_add_epi8(_mm_and_si128(chars, _mm_set1_epi8(0x0F)),
+                                       _mm_and_si128(letter, _mm_set1_epi8(9)));
+  // Each 16-bit lane holds a digit pair, the first digit in its low byte.
+  const __m128i pairs =
+      _mm_or_si128(_mm_slli_epi16(_mm_and_si128(nibbles, _mm_set1_epi16(0x00FF)), 4),
+                   _mm_srli_epi16(nibbles, 8));
+  const __m128i bytes = _mm_packus_epi16(pairs, _mm_setzero_si128());
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
+  sum += static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_sad_epu8(bytes, _mm_setzero_si128())));
+  return true;
+}
+#endif
+
+// Decodes bytes [from, to) one by one through the class table, the way for
+// characters that are not all digits. Returns their kLineBreak and kColon flags.
+std::uint8_t DecodeEachByte(const char* digits, std::size_t from, std::size_t to, std::uint8_t* out,
+                            std::uint32_t& sum) {
   std::uint8_t flags = 0;
-  std::size_t i = 0;
-  for (; i + 4 <= count; i += 4) {
-    if (DecodeEightDigits(digits + 2 * i, out + i, sum)) continue;
-    for (std::size_t k = i; k < i + 4; ++k) {
-      const std::uint8_t high = ClassOf(digits[2 * k]);
-      const std::uint8_t low = ClassOf(digits[2 * k + 1]);
-      flags |= high | low;
-      out[k] = static_cast<std::uint8_t>(high << 4 | (low & 0x0F));
-      sum += out[k];
-    }
-  }
-  for (; i < count; ++i) {
+  for (std::size_t i = from; i < to; ++i) {
     const std::uint8_t high = ClassOf(digits[2 * i]);
     const std::uint8_t low = ClassOf(digits[2 * i + 1]);
     flags |= high | low;
@@ -134,6 +151,27 @@ std::uint8_t DecodeBytes(const char* digits, std::size_t count, std::uint8_t* ou
     sum += out[i];
   }
   return flags & (kLineBreak | kColon);
+}
+
+// Decodes `count` bytes from 2 * `count` characters. Returns the kLineBreak and
+// kColon flags of those characters; with a line break the bytes do not count.
+std::uint8_t DecodeBytes(const char* digits, std::size_t count, std::uint8_t* out,
+                         std::uint32_t& sum) {
+  std::uint8_t flags = 0;
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 8 <= count; i += 8) {
+    if (!DecodeSixteenDigits(digits + 2 * i, out + i, sum)) {
+      flags |= DecodeEachByte(digits, i, i + 8, out, sum);
+    }
+  }
+#endif
+  for (; i + 4 <= count; i += 4) {
+    if (!DecodeEightDigits(digits + 2 * i, out + i, sum)) {
+      flags |= DecodeEachByte(digits, i, i + 4, out, sum);
+    }
+  }
+  return flags | DecodeEachByte(digits, i, count, out, sum);
 }
 
 struct Conversion {

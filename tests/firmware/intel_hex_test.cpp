@@ -207,6 +207,28 @@ TEST(BuildImageFromHex, MatchesTheLiteralConversionOnRandomTexts) {
   }
 }
 
+// Every odd character at every position of a long record, placed over a digit
+// or inserted between digits, against the literal conversion.
+TEST(BuildImageFromHex, MatchesTheLiteralConversionAroundOddCharacters) {
+  const std::string record = ":18000000" +
+                             std::string("0123456789abcdefABCDEF0f1e2d3c4b5a69788796a5b4c3") +
+                             "00\r\n:0100000077\r\n";
+  for (char odd : std::string("\r\n:G@`/g\xC6\xE1 ")) {
+    for (std::size_t at = 1; at < 60; ++at) {
+      std::string replaced = record;
+      replaced[at] = odd;
+      std::string inserted = record;
+      inserted.insert(at, 1, odd);
+      for (const std::string& text : {replaced, inserted}) {
+        for (int skip : {kUsbSkipDigits, kDspSkipDigits}) {
+          ASSERT_EQ(Convert(text, skip), ReferenceImage(text, skip, text.size()))
+              << "odd character " << int(odd) << " at " << at << " skip " << skip;
+        }
+      }
+    }
+  }
+}
+
 TEST(BuildImageFromHex, ReturnsTheChecksum) {
   Bytes image(64);
   EXPECT_EQ(BuildImageFromHex(":03000000FFFF01xx\n", kUsbSkipDigits, image), 0x1FF);
