@@ -94,10 +94,8 @@ int DeviceDialog::OnHidEvent(std::uintptr_t usagePage, std::intptr_t usage) {
   }
   if (usagePage != kConsumerPage) return 1;
   if (usage == kMuteUsage || usage == kAltMuteUsage) {
-    const std::int32_t current = mixer_.GetRecordMute();
-    const std::int32_t next = current == 0 ? 1 : 0;
-    mixer_.SetRecordMute(next);
-    if (observer_) observer_->OnMuteToggled(current, next);
+    const MuteToggle toggle = mixer_.ToggleRecordMute();
+    if (observer_) observer_->OnMuteToggled(toggle.valueRead, toggle.valueWritten);
   }
   return 1;
 }

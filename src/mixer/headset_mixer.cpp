@@ -52,9 +52,11 @@ std::int32_t HeadsetMixer::SetRecordMute(std::int32_t value) {
   return control->SetValue(value) == -1 ? -1 : 0;
 }
 
-void HeadsetMixer::ToggleRecordMute() {
+MuteToggle HeadsetMixer::ToggleRecordMute() {
   const std::int32_t current = GetRecordMute();
-  SetRecordMute(current == 0 ? 1 : 0);
+  const std::int32_t next = current == 0 ? 1 : 0;
+  SetRecordMute(next);
+  return {current, next};
 }
 
 }  // namespace kr35

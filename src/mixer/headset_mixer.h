@@ -21,6 +21,12 @@ inline constexpr std::array<std::string_view, 3> kHeadsetMixerNameMarkers = {"US
 // character start.
 bool IsHeadsetMixerName(std::string_view productName);
 
+// What one mute press read and asked for.
+struct MuteToggle {
+  std::int32_t valueRead;
+  std::int32_t valueWritten;
+};
+
 class HeadsetMixer {
  public:
   explicit HeadsetMixer(MixerApi& api);
@@ -38,7 +44,7 @@ class HeadsetMixer {
   std::int32_t SetRecordMute(std::int32_t value);
   // A press of the headset's mute button: turns the switch on when it reads
   // 0, off otherwise (a failed read included). Results are not reported.
-  void ToggleRecordMute();
+  MuteToggle ToggleRecordMute();
 
   const MixerDevice& Device() const { return device_; }
 
