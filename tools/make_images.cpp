@@ -13,7 +13,7 @@
 
 namespace {
 
-struct ImageSpec {
+struct ImageRecipe {
   const char* fileName;
   char part;  // 'U' or 'D'
   std::uint32_t payloadLength;
@@ -23,7 +23,7 @@ struct ImageSpec {
 };
 
 // Both payloads are far longer than the header fields plus kBalanceBytes.
-constexpr ImageSpec kImages[] = {
+constexpr ImageRecipe kImages[] = {
     {"usb_131.bin", 'U', 6021, 0x2C7F, 0x0104, 0x55534231u},
     {"dsp_135.bin", 'D', 59278, 0x5269, 0x0107, 0x44535031u},
 };
@@ -66,27 +66,27 @@ void BalanceChecksum(std::vector<std::uint8_t>& payload, std::uint16_t target) {
   }
 }
 
-std::vector<std::uint8_t> MakeImage(const ImageSpec& spec) {
-  std::vector<std::uint8_t> payload(spec.payloadLength);
+std::vector<std::uint8_t> MakeImage(const ImageRecipe& recipe) {
+  std::vector<std::uint8_t> payload(recipe.payloadLength);
   payload[0] = 'K';
   payload[1] = 'R';
   payload[2] = '3';
   payload[3] = '5';
-  payload[4] = static_cast<std::uint8_t>(spec.part);
+  payload[4] = static_cast<std::uint8_t>(recipe.part);
   payload[5] = 0;
-  PutU16(payload, kr35::kPayloadVersionOffset, spec.version);
+  PutU16(payload, kr35::kPayloadVersionOffset, recipe.version);
   constexpr std::size_t kFillerStart = kr35::kPayloadVersionOffset + 2;
-  Filler filler(spec.seed);
+  Filler filler(recipe.seed);
   for (std::size_t i = kFillerStart; i < payload.size(); ++i) payload[i] = filler.Next();
-  BalanceChecksum(payload, spec.checksum);
+  BalanceChecksum(payload, recipe.checksum);
 
   std::vector<std::uint8_t> image(kr35::kImageHeaderSize);
-  image[0] = static_cast<std::uint8_t>(spec.payloadLength);
-  image[1] = static_cast<std::uint8_t>(spec.payloadLength >> 8);
-  image[2] = static_cast<std::uint8_t>(spec.payloadLength >> 16);
-  image[3] = static_cast<std::uint8_t>(spec.payloadLength >> 24);
-  PutU16(image, 4, spec.checksum);
-  PutU16(image, 6, spec.version);
+  image[0] = static_cast<std::uint8_t>(recipe.payloadLength);
+  image[1] = static_cast<std::uint8_t>(recipe.payloadLength >> 8);
+  image[2] = static_cast<std::uint8_t>(recipe.payloadLength >> 16);
+  image[3] = static_cast<std::uint8_t>(recipe.payloadLength >> 24);
+  PutU16(image, 4, recipe.checksum);
+  PutU16(image, 6, recipe.version);
   image.insert(image.end(), payload.begin(), payload.end());
   return image;
 }
@@ -95,14 +95,14 @@ std::vector<std::uint8_t> MakeImage(const ImageSpec& spec) {
 
 int main(int argc, char** argv) {
   const std::filesystem::path dir = argc > 1 ? argv[1] : ".";
-  for (const ImageSpec& spec : kImages) {
-    const std::vector<std::uint8_t> image = MakeImage(spec);
+  for (const ImageRecipe& recipe : kImages) {
+    const std::vector<std::uint8_t> image = MakeImage(recipe);
     const kr35::FirmwareImage view(image);
-    if (!view.ChecksumMatches() || view.PayloadLength() != spec.payloadLength) {
-      std::fprintf(stderr, "%s: generated image does not match its header\n", spec.fileName);
+    if (!view.ChecksumMatches() || view.PayloadLength() != recipe.payloadLength) {
+      std::fprintf(stderr, "%s: generated image does not match its header\n", recipe.fileName);
       return 1;
     }
-    const std::filesystem::path path = dir / spec.fileName;
+    const std::filesystem::path path = dir / recipe.fileName;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(image.data()),
               static_cast<std::streamsize>(image.size()));
