@@ -21,7 +21,8 @@ std::string ErrnoReason(const char* fallback) {
   return errno != 0 ? std::strerror(errno) : fallback;
 }
 
-// A name beside `path` that no other writer in this or another process picks.
+// A name beside `path` that another writer is very unlikely to pick: the time,
+// an address that differs between processes, and a per-process counter.
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& path) {
   static std::atomic<unsigned> counter{0};
   const auto stamp =
