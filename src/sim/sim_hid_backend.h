@@ -24,7 +24,9 @@ struct SimOptions {
   std::string tracePath;  // empty: no trace
 };
 
-// Posts the simulated adapter's arrival and removal notices.
+// Posts the simulated adapter's arrival and removal notices. They are posted
+// while the simulator holds its lock, so DialogQueue::Post must not call back
+// into the simulator (queueing the message, as every dialog host does, is fine).
 class SimNotificationBackend : public DeviceNotificationBackend {
  public:
   explicit SimNotificationBackend(std::shared_ptr<SimWorld> world) : world_(std::move(world)) {}
