@@ -86,7 +86,7 @@ class ScenarioReader {
     if (!ExpectObject(root, "scenario")) return false;
     if (!OnlyKeys(
             root, "scenario",
-            {"description", "versions", "busy_polls", "force_checksum_bad", "rules", "hid"})) {
+            {"description", "versions", "busy_polls", "force_checksum_bad", "rules", "hid", "mixers"})) {
       return false;
     }
     if (root.contains("versions") && !ReadVersions(root["versions"], scenario)) return false;
@@ -109,6 +109,12 @@ class ScenarioReader {
       }
     }
     if (root.contains("hid") && !ReadHid(root["hid"], scenario.hid)) return false;
+    if (root.contains("mixers")) {
+      std::string mixerError;
+      if (!ParseSimMixers(root["mixers"], scenario.mixers, mixerError)) {
+        return Fail("mixers: " + mixerError);
+      }
+    }
     return true;
   }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "protocol/frames.h"
+#include "mixer/sim/sim_mixer_spec.h"
 #include "sim/hid_settings.h"
 
 namespace kr35 {
@@ -61,6 +62,8 @@ struct Scenario {
   // Settings of the HID device around the adapter (identity, descriptor,
   // timing, device-level faults). The protocol model does not look at them.
   HidSettings hid;
+  // The machine's mixer devices; DefaultSimMixers() unless the scenario names them.
+  std::vector<SimMixerDeviceSpec> mixers = DefaultSimMixers();
 };
 
 // Parses a scenario; nullopt with `error` set (naming the offending key or

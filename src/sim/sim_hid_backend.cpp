@@ -99,6 +99,7 @@ class SimWorld {
   void Replug(std::size_t adapter);
   bool IsPresent(std::size_t adapter);
   FlashState Flash(std::size_t adapter);
+  void TraceObject(std::string_view object);
   void SetFlash(FlashState flash, std::size_t adapter);
   const std::vector<std::uint8_t>& Descriptor() const { return descriptor_; }
 
@@ -504,6 +505,10 @@ bool SimWorld::IsPresent(std::size_t adapter) {
   return device != nullptr && device->present;
 }
 
+void SimWorld::TraceObject(std::string_view object) {
+  if (trace_) trace_->RecordObject(SinceStart(Clock::now()), object);
+}
+
 FlashState SimWorld::Flash(std::size_t adapter) {
   std::lock_guard lock(mutex_);
   const SimDevice* device = Adapter(adapter);
@@ -637,6 +642,8 @@ void SimHidBackend::Replug(std::size_t adapter) {
 bool SimHidBackend::IsPresent(std::size_t adapter) const {
   return world_->IsPresent(adapter);
 }
+
+void SimHidBackend::TraceObject(std::string_view object) { world_->TraceObject(object); }
 
 FlashState SimHidBackend::Flash(std::size_t adapter) const {
   return world_->Flash(adapter);

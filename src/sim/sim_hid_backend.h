@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "hid/device_notification.h"
@@ -65,6 +66,8 @@ class SimHidBackend : public HidBackend {
 
   // The adapter's stored firmware, for the state file.
   FlashState Flash(std::size_t adapter = 0) const;
+  // Adds an event of another simulated part (a JSON object) to the trace, if any.
+  void TraceObject(std::string_view object);
   void SetFlash(FlashState flash, std::size_t adapter = 0);
 
  private:

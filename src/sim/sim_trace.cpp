@@ -30,4 +30,15 @@ void SimTrace::Record(double tMs, const char* direction, std::span<const std::ui
   std::fflush(file_);
 }
 
+void SimTrace::RecordObject(double tMs, std::string_view object) {
+  std::string_view fields = object;
+  if (fields.size() >= 2 && fields.front() == '{' && fields.back() == '}') {
+    fields = fields.substr(1, fields.size() - 2);
+  }
+  std::lock_guard lock(mutex_);
+  std::fprintf(file_, "{\"t_ms\": %.3f%s%.*s}\n", tMs, fields.empty() ? "" : ", ",
+               static_cast<int>(fields.size()), fields.data());
+  std::fflush(file_);
+}
+
 }  // namespace kr35

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace kr35 {
 
@@ -25,6 +26,8 @@ class SimTrace {
 
   // Thread-safe.
   void Record(double tMs, const char* direction, std::span<const std::uint8_t> report);
+  // Another event, given as a JSON object; the time is put in front of its fields.
+  void RecordObject(double tMs, std::string_view object);
 
  private:
   explicit SimTrace(std::FILE* file) : file_(file) {}
