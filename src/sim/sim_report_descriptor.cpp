@@ -82,7 +82,12 @@ std::vector<std::uint8_t> BuildSimReportDescriptor(const HidSettings& settings) 
       0x02,  // Output (Data,Var,Abs): the command array
   };
   if (fillerLength > 0) {
-    d.insert(d.end(), {0x95, byte(fillerLength), 0x09, kSimOutputFillerUsage, 0x91, 0x02});
+    // Element by element: GCC 12 warns falsely on inserting a list at -O2.
+    for (std::uint8_t item : {std::uint8_t{0x95}, byte(fillerLength), std::uint8_t{0x09},
+                              std::uint8_t{kSimOutputFillerUsage}, std::uint8_t{0x91},
+                              std::uint8_t{0x02}}) {
+      d.push_back(item);
+    }
   }
   d.push_back(0xC0);
   return d;
