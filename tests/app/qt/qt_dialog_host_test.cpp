@@ -1,9 +1,11 @@
 // The Qt dialog host on Qt's offscreen platform, driven by a fake controller.
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
@@ -226,6 +228,31 @@ class QtDialogHostTest : public QObject {
     AnswerMessageBox([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
     QCOMPARE(host.ShowMessageBox("x", MessageBoxIcon::kQuestion, MessageBoxButtons::kRetryCancel),
              MessageBoxResult::kCancel);
+  }
+
+  void browseReturnsTheChosenPathOrNothing() {
+    QtDialogHost host;
+    FakeController controller(kFullDialogId);
+    QVERIFY(host.Create(controller));
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("usb firmware.hex")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    auto answer = [&](bool accept) {
+      QTimer::singleShot(0, [&file, accept] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog != nullptr);
+        QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
+        QVERIFY(dialog->nameFilters().isEmpty() || dialog->nameFilters().front().contains('*'));
+        dialog->selectFile(file.fileName());
+        QDialog* asDialog = dialog;  // accept() is public on QDialog
+        accept ? asDialog->accept() : asDialog->reject();
+      });
+    };
+    answer(true);
+    QCOMPARE(host.BrowseForFile(), std::optional<std::string>(file.fileName().toStdString()));
+    answer(false);
+    QCOMPARE(host.BrowseForFile(), std::nullopt);
   }
 
   void waitCursorNestsAndIgnoresExtraEnds() {
