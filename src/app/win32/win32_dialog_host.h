@@ -1,0 +1,82 @@
+// The Win32 dialog host: runs the controller's dialog from its resource
+// template (generated from resources/ui.json) with DialogBoxParamA, hands
+// button clicks, WM_HID_EVENT and WM_DEVICECHANGE to the controller on the
+// dialog thread, and provides message boxes, the wait cursor, the file-open
+// dialog, the system menu and the icons. Its queue is the dialog's window,
+// so device notices and mixer notices can be registered on it.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/dialog_controller.h"
+#include "app/dialog_host.h"
+#include "hid/win32/win32_window_queue.h"
+
+namespace kr35 {
+
+class Win32DialogHost final : public DialogHost, public Win32WindowQueue {
+ public:
+  // `instance`: the module holding the templates and the icon; null for the program's own.
+  explicit Win32DialogHost(HINSTANCE instance = nullptr);
+  ~Win32DialogHost() override;
+  Win32DialogHost(const Win32DialogHost&) = delete;
+  Win32DialogHost& operator=(const Win32DialogHost&) = delete;
+
+  // Runs the controller's dialog modally until its close box or Escape ends
+  // it. Returns the dialog's result, or -1 when the window cannot be created.
+  INT_PTR RunModal(DialogController& controller);
+  // Creates the dialog modeless (for tests and embedding); WM_INITDIALOG runs
+  // the controller's OnDialogInit as in the modal run. Null on failure.
+  HWND CreateModeless(DialogController& controller, HWND parent = nullptr);
+  // Destroys a modeless dialog.
+  void Destroy();
+
+  // The caption of message boxes: the executable's file name without its extension.
+  static std::string ApplicationName();
+  int WaitCursorDepth() const { return waitCursorDepth_; }
+
+  // Win32WindowQueue
+  HWND Window() override { return window_.load(); }
+  // DialogQueue: PostMessageA to the dialog's window, from any thread.
+  // Messages posted before the window exists are posted when it is created.
+  // WM_DEVICECHANGE, which the system will not post, is queued under a
+  // private message and handed to the controller as WM_DEVICECHANGE.
+  void Post(const DialogMessage& message) override;
+
+  // DialogHost
+  void SetControlText(int controlId, const std::string& text) override;
+  std::string GetControlText(int controlId) override;
+  void EnableControl(int controlId, bool enabled) override;
+  MessageBoxResult ShowMessageBox(const std::string& text, MessageBoxIcon icon,
+                                  MessageBoxButtons buttons) override;
+  void BeginWaitCursor() override;
+  void EndWaitCursor() override;
+  std::optional<std::string> BrowseForFile() override;
+  void AppendSystemMenuItem(int commandId, const std::string& text) override;
+  void SetDialogIcon(int iconId) override;
+
+ private:
+  static INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR OnInitDialog(HWND window);
+  void EndDialogWindow(INT_PTR result);
+  void Attach(HWND window);
+  void Detach();
+
+  HINSTANCE instance_;
+  DialogController* controller_ = nullptr;
+  bool modal_ = false;
+  std::atomic<HWND> window_{nullptr};
+
+  std::mutex pendingMutex_;  // guards pending_ and the switch from pending to posting
+  std::vector<DialogMessage> pending_;
+
+  int waitCursorDepth_ = 0;
+  HCURSOR cursorBeforeWait_ = nullptr;
+};
+
+}  // namespace kr35
