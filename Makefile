@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build run test test-asan test-tsan fuzz-smoke bench clean
+.PHONY: deps configure build run test test-asan test-tsan fuzz-smoke bench clean windows test-windows
 
 deps:
 	@scripts/install-deps.sh
@@ -39,3 +39,11 @@ bench: build
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz
+
+# The Windows executables, cross-built with mingw-w64 in build-windows/; their
+# tests under Wine (docs/windows.md).
+windows:
+	@JOBS=$(JOBS) scripts/build-windows.sh build-windows
+
+test-windows: windows
+	@scripts/test-windows.sh build-windows

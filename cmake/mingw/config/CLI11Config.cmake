@@ -1,0 +1,2 @@
+# The cross-build's CLI11::CLI11 comes from dependencies.cmake.
+set(CLI11_FOUND TRUE)

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Runs the Windows test executables of a cross-build (scripts/build-windows.sh)
+# under Wine, then checks kr35ctl.exe on this machine's devices and on the
+# simulated adapter. Ends with the line "N passed, N failed" and exits
+# non-zero on any failure.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=$(cd "${1:-build-windows}" && pwd)
+
+export WINEPREFIX=$build/wineprefix
+export WINEDEBUG=-all
+# No Mono or Gecko install prompts; no desktop or audio drivers (headless).
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+# The tests find the sources through Wine's drive Z:, which is the host's root.
+export KR35_SOURCE_DIR="Z:${root}"
+
+# Lines Wine prints on its own about drivers, devices and its prefix.
+noise='^(wine: |Wine |[0-9a-f]{4}:(err|fixme|warn|trace):|ALSA lib |ALSA: |err:|fixme:|MESA|libEGL|X11|Xlib|Could not find Wine Gecko|wineserver: |Fontconfig|0[0-9a-f]+:)'
+filter() { grep -v -E "$noise" || true; }
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Creating the Wine prefix in $WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f >/dev/null 2>&1
+  wineserver -w
+fi
+
+passed=0
+failed=0
+failures=()
+timeout_s=${TEST_TIMEOUT:-300}
+
+run_runner() {
+  local exe=$1 name log status ok bad
+  name=$(basename "$exe" .exe)
+  log=$(mktemp)
+  timeout "$timeout_s" wine "$exe" --gtest_color=no 2>&1 | tr -d '\r' >"$log"
+  status=${PIPESTATUS[0]}
+  filter <"$log" | grep -E '^\[  (FAILED|  OK|PASSED|SKIPPED) |^\[==========\]|Failure|error|Expected|Which is|actual' | grep -v '^\[       OK \]' || true
+  ok=$(grep -c '^\[       OK \]' "$log")
+  bad=$(grep -c -E '^\[  FAILED  \] .*\([0-9]+ ms\)$' "$log")
+  if [ "$status" -ne 0 ] && [ "$bad" -eq 0 ]; then
+    bad=1
+    echo "$name: exited with status $status"
+    filter <"$log" | tail -20
+  fi
+  passed=$((passed + ok))
+  failed=$((failed + bad))
+  [ "$bad" -ne 0 ] && failures+=("$name")
+  rm -f "$log"
+}
+
+# One kr35ctl.exe check: expected exit status and a line the output must hold.
+check_ctl() {
+  local description=$1 expected_status=$2 expected_line=$3 output status
+  shift 3
+  output=$(timeout "$timeout_s" wine "$build/src/app/console/kr35ctl.exe" "$@" 2>&1)
+  status=$?
+  output=$(tr -d '\r' <<<"$output" | filter)
+  if [ "$status" -eq "$expected_status" ] && grep -qxF "$expected_line" <<<"$output"; then
+    echo "[       OK ] kr35ctl.exe $*: $description"
+    passed=$((passed + 1))
+  else
+    echo "[  FAILED  ] kr35ctl.exe $*: $description (status $status, expected $expected_status)"
+    echo "$output" | sed 's/^/    /'
+    failed=$((failed + 1))
+    failures+=("kr35ctl.exe $*")
+  fi
+}
+
+runners=$(find "$build/tests" -name '*_tests.exe' | sort)
+if [ -z "$runners" ]; then
+  echo "No test executables in $build/tests: run scripts/build-windows.sh first" >&2
+  exit 2
+fi
+for exe in $runners; do
+  echo "== $(basename "$exe")"
+  run_runner "$exe"
+done
+
+echo "== kr35ctl.exe"
+check_ctl "no adapter in this machine" 3 "version: Plug in KR35 hardware" versions
+check_ctl "the simulated adapter" 0 "version: USB 0100, DSP 0100" --simulate versions
+
+wineserver -k >/dev/null 2>&1 || true
+[ ${#failures[@]} -gt 0 ] && printf 'Failed: %s\n' "${failures[@]}"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,102 @@
+#include "hid/win32/win32_hid_backend.h"
+
+#include "hid/win32/interface_detail_path.h"
+#include "hid/win32/unique_handle.h"
+#include "hid/win32/win32_read_handle.h"
+#include "hid/win32/win32_write_handle.h"
+#include "hid/win32/windows_headers.h"
+
+namespace kr35 {
+namespace {
+
+// Releases the device information set on every way out.
+class DeviceInfoSet {
+ public:
+  explicit DeviceInfoSet(HDEVINFO set) : set_(set) {}
+  ~DeviceInfoSet() {
+    if (Valid()) SetupDiDestroyDeviceInfoList(set_);
+  }
+  DeviceInfoSet(const DeviceInfoSet&) = delete;
+  DeviceInfoSet& operator=(const DeviceInfoSet&) = delete;
+
+  bool Valid() const { return set_ != INVALID_HANDLE_VALUE; }
+  HDEVINFO Get() const { return set_; }
+
+ private:
+  HDEVINFO set_;
+};
+
+std::string PathOf(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData) {
+  return InterfaceDetailPath(
+      [&](std::span<std::byte> detail, std::uint32_t& required, std::uint32_t& error) {
+        DWORD needed = 0;
+        const BOOL ok = SetupDiGetDeviceInterfaceDetailA(
+            set, &interfaceData,
+            detail.empty() ? nullptr
+                           : reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(detail.data()),
+            static_cast<DWORD>(detail.size()), &needed, nullptr);
+        required = needed;
+        error = ok ? 0 : GetLastError();
+        return ok != FALSE;
+      });
+}
+
+OpenError OpenErrorFromLastError(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return OpenError::kNotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      return OpenError::kPermissionDenied;
+    default:
+      return OpenError::kOther;
+  }
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> Win32HidBackend::EnumerateInterfaces() {
+  GUID hidGuid;
+  HidD_GetHidGuid(&hidGuid);
+  DeviceInfoSet set(
+      SetupDiGetClassDevsA(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+  if (!set.Valid()) return std::nullopt;
+
+  std::vector<std::string> paths;
+  for (DWORD index = 0;; ++index) {
+    SP_DEVICE_INTERFACE_DATA interfaceData{};
+    interfaceData.cbSize = sizeof interfaceData;
+    if (SetupDiEnumDeviceInterfaces(set.Get(), nullptr, &hidGuid, index, &interfaceData)) {
+      paths.push_back(PathOf(set.Get(), interfaceData));
+    } else if (GetLastError() == ERROR_NO_MORE_ITEMS) {
+      break;
+    }
+    // Any other failure skips this index; the walk goes on with the next.
+    if (index == MAXDWORD) break;
+  }
+  return paths;
+}
+
+std::unique_ptr<HidReadHandle> Win32HidBackend::OpenRead(const std::string& path,
+                                                         OpenError* error) {
+  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+  if (!file.Valid()) {
+    if (error) *error = OpenErrorFromLastError(GetLastError());
+    return nullptr;
+  }
+  auto handle = Win32ReadHandle::Create(std::move(file));
+  if (error) *error = handle ? OpenError::kNone : OpenError::kOther;
+  return handle;
+}
+
+std::unique_ptr<HidWriteHandle> Win32HidBackend::OpenWrite(const std::string& path) {
+  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr));
+  if (!file.Valid()) return nullptr;
+  return std::make_unique<Win32WriteHandle>(std::move(file));
+}
+
+}  // namespace kr35
