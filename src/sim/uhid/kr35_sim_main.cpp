@@ -1,0 +1,74 @@
+// kr35-sim: the simulated KR35 adapter as a real HID device of this machine's
+// kernel, through /dev/uhid. Programs see it on hidraw exactly as they would
+// see the hardware. Runs until interrupted (SIGINT, SIGTERM).
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+#include "sim/flash_state.h"
+#include "sim/scenario.h"
+#include "sim/sim_hid_backend.h"
+#include "sim/uhid/uhid_adapter_bridge.h"
+
+namespace {
+
+using namespace kr35;
+
+int Fail(const std::string& text) {
+  std::cerr << "kr35-sim: " << text << "\n";
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"The simulated KR35 adapter as a kernel HID device (needs /dev/uhid)"};
+  std::string scenarioPath, tracePath, statePath, uhidPath = kUhidPath;
+  app.add_option("--scenario", scenarioPath, "Scenario file (JSON), see docs/simulator.md");
+  app.add_option("--trace", tracePath, "Write every report received and sent to this file");
+  app.add_option("--state", statePath, "Keep the adapter's firmware in this file between runs");
+  app.add_option("--uhid", uhidPath, "The uhid node")->capture_default_str();
+  CLI11_PARSE(app, argc, argv);
+
+  // Signals are taken through a descriptor by the bridge's loop; block them
+  // before any thread starts so none of them takes the signal instead.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  const UniqueFd stop(signalfd(-1, &signals, SFD_CLOEXEC));
+  if (!stop.Valid()) return Fail("cannot watch for signals");
+
+  std::string error;
+  Scenario scenario;
+  if (!scenarioPath.empty()) {
+    auto loaded = LoadScenarioFile(scenarioPath, error);
+    if (!loaded) return Fail(scenarioPath + ": " + error);
+    scenario = std::move(*loaded);
+  }
+  const HidSettings settings = scenario.hid;
+  SimOptions options;
+  options.tracePath = tracePath;
+  auto backend = SimHidBackend::Create(std::move(scenario), options, error);
+  if (!backend) return Fail(error);
+  if (!statePath.empty() && std::filesystem::exists(statePath)) {
+    auto flash = LoadFlashState(statePath, error);
+    if (!flash) return Fail(statePath + ": " + error);
+    backend->SetFlash(std::move(*flash));
+  }
+
+  UhidAdapterBridge bridge(
+      *backend, settings,
+      [&uhidPath](std::string& openError) { return UhidDevice::Open(uhidPath, openError); },
+      stdout);
+  const bool served = bridge.Run(stop.Get(), error);
+  if (!statePath.empty() && !SaveFlashState(backend->Flash(), statePath, error)) {
+    return Fail(statePath + ": " + error);
+  }
+  return served ? 0 : Fail(error);
+}

@@ -1,0 +1,182 @@
+#!/bin/sh
+# The checks run inside the test VM: kr35ctl against kr35-sim on the real
+# kernel (uhid, hidraw, kernel uevents), and the ALSA backend against
+# snd-dummy. Each check prints "ok - NAME" or "not ok - NAME" with the
+# output it judged; the count of failures goes to /tmp/failed.
+# Files: /kr35/scenarios/*.json, /kr35/usb.hex and /kr35/dsp.hex with their
+# expected versions in /kr35/hex-versions ("USB xxxx, DSP yyyy").
+K=/kr35
+failed=0
+SIM_PID=
+
+log() { echo "  $*"; }
+ok() { echo "ok - $1"; }
+not_ok() {
+  echo "not ok - $1"
+  failed=$((failed + 1))
+  echo "$failed" >/tmp/failed
+}
+show() { sed 's/^/    | /' "$1"; }
+now_ms() { echo $(($(cut -d' ' -f1 /proc/uptime | tr -d .) * 10)); }
+
+# The hidraw node of the simulated adapter (HID_PHYS set by kr35-sim), or nothing.
+adapter_node() {
+  for uevent in /sys/class/hidraw/hidraw*/device/uevent; do
+    [ -f "$uevent" ] || continue
+    if grep -q '^HID_PHYS=kr35-sim/adapter0$' "$uevent"; then
+      echo "/dev/$(basename "$(dirname "$(dirname "$uevent")")")"
+      return
+    fi
+  done
+}
+
+# Waits up to 10 s until the adapter node exists (or, with "gone", does not).
+wait_adapter() {
+  i=0
+  while [ $i -lt 100 ]; do
+    node=$(adapter_node)
+    if [ "$1" = gone ]; then [ -z "$node" ] && return 0; else [ -n "$node" ] && [ -c "$node" ] && return 0; fi
+    usleep 100000
+    i=$((i + 1))
+  done
+  return 1
+}
+
+# start_sim [SCENARIO]: kr35-sim in the background, waits for its node.
+start_sim() {
+  if [ -n "$1" ]; then
+    kr35-sim --scenario="$K/scenarios/$1" >/tmp/sim.log 2>&1 &
+  else
+    kr35-sim >/tmp/sim.log 2>&1 &
+  fi
+  SIM_PID=$!
+  wait_adapter || { log "the adapter's hidraw node did not appear"; show /tmp/sim.log; return 1; }
+}
+
+stop_sim() {
+  [ -n "$SIM_PID" ] || return 0
+  kill "$SIM_PID" 2>/dev/null
+  wait "$SIM_PID" 2>/dev/null
+  SIM_PID=
+  wait_adapter gone || log "the adapter's hidraw node stayed after kr35-sim ended"
+}
+
+# run NAME SECONDS COMMAND...: runs kr35ctl with a time limit; output in
+# /tmp/NAME.out, exit status in $rc, wall time in $ms.
+run() {
+  name=$1 limit=$2
+  shift 2
+  start=$(now_ms)
+  timeout "$limit" "$@" >"/tmp/$name.out" 2>&1
+  rc=$?
+  ms=$(($(now_ms) - start))
+  log "$* -> exit $rc in $ms ms"
+}
+
+expect_versions() {  # NAME "USB xxxx, DSP yyyy"
+  run "$1" 60 kr35ctl versions
+  if [ $rc -eq 0 ] && grep -q "^version: .*$2" "/tmp/$1.out"; then ok "$1: $2"; else show "/tmp/$1.out"; not_ok "$1: $2"; fi
+}
+
+echo "== HID devices before the simulator (QEMU's USB tablet)"
+# USB enumeration runs on its own; give the tablet up to 20 s to get its node.
+i=0
+while [ $i -lt 200 ] && ! ls /dev/hidraw* >/dev/null 2>&1; do
+  usleep 100000
+  i=$((i + 1))
+done
+ls /dev/hidraw* 2>/dev/null | sed 's/^/  /'
+others=$(ls /dev/hidraw* 2>/dev/null | wc -l)
+
+echo "== list, versions, standard download"
+if start_sim; then
+  node=$(adapter_node)
+  run list 30 kr35ctl list
+  if [ $rc -eq 0 ] && [ "$(grep -c '^adapter: ' /tmp/list.out)" = 1 ] &&
+    grep -qi "^adapter: $node .*3c1f:5e35.*KR35 Headset Adapter (simulated)" /tmp/list.out &&
+    [ "$others" -ge 1 ]; then
+    ok "list: the adapter is $node, among $((others + 1)) hidraw nodes"
+  else
+    show /tmp/list.out
+    not_ok "list shows the adapter's node $node and no other"
+  fi
+  expect_versions versions-before "USB 0100, DSP 0100"
+  run download 300 kr35ctl download --yes
+  if [ $rc -eq 0 ] && grep -q "^message: Firmware download successful!" /tmp/download.out; then
+    ok "download --yes of the built-in images ($ms ms)"
+  else
+    show /tmp/download.out
+    not_ok "download --yes of the built-in images"
+  fi
+  grep '^message: \|^version: ' /tmp/download.out | sed 's/^/    | /'
+  expect_versions versions-after "USB 0104, DSP 0107"
+else
+  not_ok "kr35-sim presents the adapter"
+fi
+stop_sim
+
+echo "== FULL mode from HEX files"
+hex_versions=$(cat $K/hex-versions)
+if start_sim; then
+  run full 300 kr35ctl download --yes --usb=$K/usb.hex --dsp=$K/dsp.hex
+  if [ $rc -eq 0 ] && grep -q "^message: " /tmp/full.out; then ok "FULL-mode download ($ms ms)"; else show /tmp/full.out; not_ok "FULL-mode download"; fi
+  grep '^message: ' /tmp/full.out | sed 's/^/    | /'
+  expect_versions versions-full "$hex_versions"
+else
+  not_ok "kr35-sim presents the adapter"
+fi
+stop_sim
+
+# scenario_download NAME SCENARIO EXIT MESSAGE INFO LIMIT_S: a standard
+# download on a misbehaving adapter ends with that exit status, message box
+# and info line, within the time limit.
+scenario_download() {
+  if start_sim "$2"; then
+    run "$1" 300 kr35ctl download --yes
+    if [ $rc -eq "$3" ] && grep -q "^message: $4" "/tmp/$1.out" && grep -q "^info: $5" "/tmp/$1.out" &&
+      [ "$ms" -le $(($6 * 1000)) ]; then
+      ok "$1: exit $rc, \"$4\", \"$5\" ($ms ms)"
+    else
+      show "/tmp/$1.out"
+      not_ok "$1: expected exit $3 with \"$4\" and \"$5\" within $6 s"
+    fi
+  else
+    not_ok "$1: kr35-sim presents the adapter"
+  fi
+  stop_sim
+}
+
+echo "== scenarios"
+scenario_download rejected-blocks rejected_blocks.json 1 "Firmware download failed." \
+  "USB Error, 0x120 bytes are written" 300
+scenario_download busy busy.json 0 "Firmware download successful!" "Download Completion: USB" 300
+# An unplug ends the download in bounded time: one block's attempts and the end command's.
+scenario_download unplug unplug_during_download.json 1 "Firmware download failed." "DSP Error, 0x" 60
+
+echo "== monitor: plug, buttons, unplug, replug"
+timeout 30 kr35ctl monitor --duration=9 >/tmp/monitor.out 2>&1 &
+monitor_pid=$!
+usleep 500000
+start_sim monitor.json
+wait $monitor_pid
+monitor_rc=$?
+stop_sim
+show /tmp/monitor.out
+# Expected, in this order: arrival, mute button, removal, arrival, volume-up
+# button (the dialog may report more usages per press than these).
+sequence=$(grep -io '^device: arrival\|^device: removal\|^button: .*usage 00e[29]' /tmp/monitor.out |
+  tr 'A-Z' 'a-z' | sed 's/^button: .*usage /button /; s/^device: //' | tr '\n' ' ')
+log "seen: $sequence"
+case "$sequence" in
+  *arrival*"button 00e2"*removal*arrival*"button 00e9"*)
+    if [ $monitor_rc -eq 0 ]; then ok "monitor saw arrival, mute, removal, arrival, volume up"; else not_ok "monitor exit $monitor_rc"; fi ;;
+  *) not_ok "monitor saw arrival, mute, removal, arrival, volume up" ;;
+esac
+
+echo "== ALSA backend on snd-dummy"
+run alsa 60 kr35-alsa-probe Dummy
+show /tmp/alsa.out
+if [ $rc -eq 0 ]; then ok "ALSA: capture switch read and toggled through the mixer model"; else not_ok "ALSA probe"; fi
+
+echo "$failed" >/tmp/failed
+[ "$failed" -eq 0 ]
