@@ -36,8 +36,11 @@ bool DownloadUsbFirmware(CommandPort& port, const Timing& timing, const Firmware
   std::int32_t bytesSent = 0;
   for (std::size_t offset = 0; offset < length; offset += kUsbBlockSize) {
     const std::size_t size = std::min(kUsbBlockSize, length - offset);
-    SendCommand(port, timing, MakeBlockFrame(CMD_USB_BLOCK, payload.subspan(offset, size)), text);
-    if (port.LastResponse()[0] != RSP_ACK) {
+    // A block that no attempt got an answer for (the adapter is gone) fails
+    // too; the last answer kept from an earlier block says nothing about it.
+    const bool answered = SendCommand(
+        port, timing, MakeBlockFrame(CMD_USB_BLOCK, payload.subspan(offset, size)), text);
+    if (!answered || port.LastResponse()[0] != RSP_ACK) {
       info.SetInfoText(Format("USB Error, 0x%x bytes are written", bytesSent));
       info.RefreshControls();
       break;
@@ -49,9 +52,10 @@ bool DownloadUsbFirmware(CommandPort& port, const Timing& timing, const Firmware
   }
 
   // The end command goes out even after a refused block; its answer alone decides.
-  SendCommand(port, timing, MakeWordFrame(CMD_USB_END, image.Checksum()), text);
+  const bool endAnswered =
+      SendCommand(port, timing, MakeWordFrame(CMD_USB_END, image.Checksum()), text);
   bool result = false;
-  if (port.LastResponse()[0] != RSP_ACK) {
+  if (!endAnswered || port.LastResponse()[0] != RSP_ACK) {
     info.SetInfoText("USB download Failure");
   } else {
     info.SetInfoText("100 percent");
@@ -91,8 +95,9 @@ bool DownloadDspFirmware(CommandPort& port, const Timing& timing, const Firmware
   std::int32_t bytesSent = 0;
   for (std::size_t offset = 0; offset < length; offset += blockSize) {
     const std::size_t size = std::min(blockSize, length - offset);
-    SendCommand(port, timing, MakeBlockFrame(CMD_DSP_BLOCK, payload.subspan(offset, size)), text);
-    if (port.LastResponse()[1] != 0) {
+    const bool answered = SendCommand(
+        port, timing, MakeBlockFrame(CMD_DSP_BLOCK, payload.subspan(offset, size)), text);
+    if (!answered || port.LastResponse()[1] != 0) {
       info.SetInfoText(Format("DSP Error, 0x%x bytes are written", bytesSent));
       info.RefreshControls();
       blockRefused = true;

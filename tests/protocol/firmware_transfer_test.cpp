@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 
 #include "fake_command_port.h"
@@ -117,6 +118,37 @@ TEST(UsbTransferTest, UnansweredStartSendsNothingElse) {
   EXPECT_FALSE(DownloadUsbFirmware(port, kFast, FirmwareImage(bytes), info));
   EXPECT_EQ(port.SentWithCode(CMD_USB_BLOCK).size(), 0u);
   EXPECT_TRUE(info.shown.empty());
+}
+
+// An adapter that goes away after `answered` blocks: nothing is answered
+// from then on. The transfer must stop at the first unanswered block (not
+// judge it by the earlier answer) and fail.
+TEST(TransferTest, AdapterGoneMidwayFailsAtTheFirstUnansweredBlock) {
+  struct Case {
+    bool dsp;
+    const char* error;
+  };
+  for (const Case& c : {Case{false, "USB Error, 0x40 bytes are written"},
+                        Case{true, "DSP Error, 0x7a bytes are written"}}) {
+    const auto bytes = MakeImage(6021);
+    const std::uint8_t blockCode = c.dsp ? CMD_DSP_BLOCK : CMD_USB_BLOCK;
+    FakeCommandPort port;
+    int blocks = 0;
+    bool gone = false;
+    port.respond = [&](const CommandFrame& frame) -> std::optional<ResponseFrame> {
+      if (frame[0] == blockCode && ++blocks == 3) gone = true;
+      if (gone) return std::nullopt;
+      return Accepting(frame);
+    };
+    RecordingInfoLine info;
+    const bool result = c.dsp ? DownloadDspFirmware(port, kFast, FirmwareImage(bytes), info)
+                              : DownloadUsbFirmware(port, kFast, FirmwareImage(bytes), info);
+    EXPECT_FALSE(result) << c.error;
+    // Block 3 was tried with every attempt, and no later block was sent.
+    EXPECT_EQ(port.SentWithCode(blockCode).size(), 2u + static_cast<std::size_t>(kFast.attempts));
+    EXPECT_NE(std::find(info.shown.begin(), info.shown.end(), c.error), info.shown.end());
+    EXPECT_EQ(port.SentWithCode(CMD_USB_FINISH).size(), 0u);
+  }
 }
 
 TEST(DspTransferTest, BlockSizeFollowsTheOutputReportLength) {
