@@ -19,6 +19,9 @@ void HidDevice::CloseReadHandle() {
 
 int HidDevice::Open(const std::string& path) {
   if (path.empty()) return 0;
+  // Opening over an open device would leak its handle (and, on a channel, its
+  // running reader): close it first.
+  if (IsOpen()) Close();
   devicePath_ = path;
   readHandle_ = backend_.OpenRead(path);
   if (!readHandle_) return 0;
