@@ -154,7 +154,7 @@ scenario_download busy busy.json 0 "Firmware download successful!" "Download Com
 scenario_download unplug unplug_during_download.json 1 "Firmware download failed." "DSP Error, 0x" 60
 
 echo "== monitor: plug, buttons, unplug, replug"
-timeout 30 kr35ctl monitor --duration=9 >/tmp/monitor.out 2>&1 &
+timeout 40 kr35ctl monitor --duration=12 >/tmp/monitor.out 2>&1 &
 monitor_pid=$!
 usleep 500000
 start_sim monitor.json

@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
   Scenario scenario;
   if (!scenarioPath.empty()) {
     auto loaded = LoadScenarioFile(scenarioPath, error);
-    if (!loaded) return Fail(scenarioPath + ": " + error);
+    if (!loaded) return Fail(error);  // names the file
     scenario = std::move(*loaded);
   }
   const HidSettings settings = scenario.hid;
