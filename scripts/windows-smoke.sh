@@ -95,8 +95,9 @@ echo "The dialog shows \"$prompt\" at ${width}x${height}+${x}+${y}"
 sleep 1
 margin=8
 mkdir -p "$(dirname "$png")"
+# Without time stamps, so an unchanged dialog gives an unchanged file.
 import -window root -crop "$((width + 2 * margin))x$((height + 2 * margin))+$((x - margin))+$((y - margin))" \
-  +repage "$png"
+  +repage -strip -define png:exclude-chunks=date,time "$png"
 echo "Saved $png"
 
 wine "$probe" close "$title" >/dev/null 2>&1
