@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build run test test-asan test-tsan fuzz-smoke bench clean windows test-windows
+.PHONY: deps configure build run test test-asan test-tsan fuzz-smoke bench clean windows test-windows smoke-windows
 
 deps:
 	@scripts/install-deps.sh
@@ -47,3 +47,8 @@ windows:
 
 test-windows: windows
 	@scripts/test-windows.sh build-windows
+
+# kr35-download.exe under Wine on a virtual display; refreshes the screenshot
+# docs/images/windows-standard-dialog.png.
+smoke-windows: windows
+	@scripts/windows-smoke.sh build-windows
