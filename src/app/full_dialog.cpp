@@ -55,13 +55,13 @@ FullDialog::FileResult FullDialog::DownloadFromFile(const std::string& path, Fir
 
   if (commandLineParameter == kSaveAsResFileParameter) {
     std::string error;
-    if (!WriteDumpFile(".", part, file.image, error)) {
+    if (!WriteDumpFile(".", part, file.Image(), error)) {
       host_.ShowMessageBox(error, MessageBoxIcon::kStop, MessageBoxButtons::kOk);
       return FileResult::kStopped;
     }
     return FileResult::kSucceeded;
   }
-  const FirmwareImage image(file.image);
+  const FirmwareImage image(file.Image());
   const bool ok = part == FirmwarePart::kDsp ? DownloadDspFirmware(image) : DownloadUsbFirmware(image);
   return ok ? FileResult::kSucceeded : FileResult::kFailed;
 }

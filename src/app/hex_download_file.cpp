@@ -1,7 +1,10 @@
 #include "app/hex_download_file.h"
 
 #include "app/command_line.h"
+#include <algorithm>
+
 #include "firmware/file_io.h"
+#include "firmware/firmware_image.h"
 #include "firmware/intel_hex.h"
 
 namespace kr35 {
@@ -14,20 +17,25 @@ std::string_view PartName(FirmwarePart part) { return part == FirmwarePart::kDsp
 
 HexFileImage ReadHexFileImage(const std::filesystem::path& path, FirmwarePart part) {
   HexFileImage result;
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(path, bytes, result.error)) return result;
+  LargeBuffer text;
+  if (!ReadFileIntoBuffer(path, text, result.error, kMaxReadFileBytes)) return result;
   result.readable = true;
-  if (bytes.empty()) {
+  if (text.empty()) {
     result.empty = true;
     return result;
   }
-  result.image =
-      ConvertHexFile(bytes, part == FirmwarePart::kDsp ? kDspSkipDigits : kUsbSkipDigits);
+  // The image buffer is as long as the file (never shorter than a header):
+  // a HEX text always holds more characters than the bytes it describes.
+  result.buffer = LargeBuffer(std::max(text.size(), kImageHeaderSize));
+  BuildImageFromHex(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
+                    part == FirmwarePart::kDsp ? kDspSkipDigits : kUsbSkipDigits,
+                    result.buffer.Span());
+  result.buffer.Shrink(kImageHeaderSize + FirmwareImage(result.buffer.Span()).PayloadLength());
   return result;
 }
 
 bool WriteDumpFile(const std::filesystem::path& directory, FirmwarePart part,
-                   const std::vector<std::uint8_t>& image, std::string& error) {
+                   std::span<const std::uint8_t> image, std::string& error) {
   return WriteFileAtomically(directory / DumpFileName(part), image, error);
 }
 

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <span>
+
+#include "firmware/large_buffer.h"
 
 namespace kr35 {
 
@@ -19,7 +21,9 @@ struct HexFileImage {
   bool readable = false;     // false: `error` names the file and the reason
   bool empty = false;        // the file has no bytes: nothing to convert
   std::string error;
-  std::vector<std::uint8_t> image;  // header + payload, when readable and not empty
+  LargeBuffer buffer;  // header + payload, when readable and not empty
+
+  std::span<const std::uint8_t> Image() const { return buffer.Span(); }
 };
 
 // Reads the file and converts it with the part's skip count.
@@ -28,6 +32,6 @@ HexFileImage ReadHexFileImage(const std::filesystem::path& path, FirmwarePart pa
 // Writes the image to the part's dump file in `directory`, replacing any
 // earlier one; never leaves a half-written file. False with `error` on failure.
 bool WriteDumpFile(const std::filesystem::path& directory, FirmwarePart part,
-                   const std::vector<std::uint8_t>& image, std::string& error);
+                   std::span<const std::uint8_t> image, std::string& error);
 
 }  // namespace kr35

@@ -84,14 +84,14 @@ int RunConvertCommand(const std::string& usbHex, const std::string& dspHex,
       continue;
     }
     std::string error;
-    if (!WriteDumpFile(outputDir, part, file.image, error)) {
+    if (!WriteDumpFile(outputDir, part, file.Image(), error)) {
       std::cerr << "kr35ctl: " << error << "\n";
       return kExitFailed;
     }
     const std::string name(DumpFileName(part));
-    printer.PrintWithFields("dump", name + ": " + std::to_string(file.image.size()) + " bytes",
+    printer.PrintWithFields("dump", name + ": " + std::to_string(file.Image().size()) + " bytes",
                             "\"file\":" + JsonQuote(name) +
-                                ",\"bytes\":" + std::to_string(file.image.size()));
+                                ",\"bytes\":" + std::to_string(file.Image().size()));
   }
   printer.Print("info", allConverted ? "Success!" : "Fail!");
   return allConverted ? kExitDone : kExitFailed;
