@@ -52,3 +52,8 @@ test-windows: windows
 # docs/images/windows-standard-dialog.png.
 smoke-windows: windows
 	@scripts/windows-smoke.sh build-windows
+
+# The programs on Debian's kernel in a QEMU VM, with kr35-sim as the adapter (docs/kernel-test.md).
+.PHONY: test-kernel
+test-kernel: configure
+	@scripts/test-kernel.sh $(BUILD)

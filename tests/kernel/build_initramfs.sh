@@ -50,7 +50,8 @@ printf '%s\n' "${order[@]}" >"$root/lib/modules/load-order"
 # The programs and every shared library they load, at the paths the loader expects.
 programs=("$build/src/app/console/kr35ctl" "$build/src/sim/uhid/kr35-sim" "$build/tests/kernel/kr35-alsa-probe")
 for program in "${programs[@]}"; do
-  cp "$program" "$root/usr/bin/"
+  # Without debug information: a smaller image unpacks faster in the emulated CPU.
+  strip -o "$root/usr/bin/$(basename "$program")" "$program"
   ldd "$program" | grep -o '/[^ ]*' | while read -r lib; do
     mkdir -p "$root$(dirname "$lib")"
     cp -L "$lib" "$root$lib"
