@@ -3,7 +3,9 @@
 # under Wine on a virtual X display: starts the program on this machine's
 # devices (no adapter), waits until the standard dialog shows "Plug in KR35
 # hardware", saves a screenshot of it, and closes the program through its
-# close box. Exits non-zero when the dialog does not appear as expected.
+# close box; then the same with --simulate, where the dialog must show the
+# simulated adapter's versions. Exits non-zero when a dialog does not appear
+# as expected or does not close.
 #
 #   scripts/windows-smoke.sh [BUILD_DIR] [PNG]
 #   (defaults: build-windows, docs/images/windows-standard-dialog.png)
@@ -78,37 +80,50 @@ for font in /usr/share/wine/fonts/marlett.ttf /usr/lib/wine/fonts/marlett.ttf; d
   if [ -f "$font" ] && [ ! -f "$fonts/marlett.ttf" ]; then cp "$font" "$fonts/"; fi
 done
 
-echo "Starting kr35-download.exe on :$display"
-wine "$program" >/dev/null 2>&1 &
-program_pid=$!
-
-if ! wait_for wine "$probe" text "$title" "$version_line" "$prompt"; then
-  echo "FAILED: the standard dialog did not show \"$prompt\" within ${timeout_s}s" >&2
-  wine "$probe" text "$title" "$version_line" "$prompt" 2>/dev/null | tr -d '\r' >&2 || true
-  exit 1
-fi
-read -r x y width height < <(wine "$probe" text "$title" "$version_line" "$prompt" 2>/dev/null |
-  tr -d '\r' | tail -1)
-echo "The dialog shows \"$prompt\" at ${width}x${height}+${x}+${y}"
-
-# Let the first paint settle, then take the dialog with a small margin.
-sleep 1
-margin=8
-mkdir -p "$(dirname "$png")"
-# Without time stamps, so an unchanged dialog gives an unchanged file.
-import -window root -crop "$((width + 2 * margin))x$((height + 2 * margin))+$((x - margin))+$((y - margin))" \
-  +repage -strip -define png:exclude-chunks=date,time "$png"
-echo "Saved $png"
-
-wine "$probe" close "$title" >/dev/null 2>&1
-deadline=$((SECONDS + timeout_s))
-while kill -0 "$program_pid" 2>/dev/null; do
-  if [ "$SECONDS" -ge "$deadline" ]; then
-    echo "FAILED: kr35-download.exe did not end after its close box" >&2
+# Runs kr35-download.exe with ARGS until its version line shows EXPECTED,
+# saves a screenshot of the dialog to PNG (when given), and closes it.
+run_dialog() {
+  local expected=$1 shot=$2 x y width height margin=8 deadline
+  shift 2
+  echo "Starting kr35-download.exe $* on :$display"
+  wine "$program" "$@" >/dev/null 2>&1 &
+  program_pid=$!
+  if ! wait_for wine "$probe" text "$title" "$version_line" "$expected"; then
+    echo "FAILED: the dialog did not show \"$expected\" within ${timeout_s}s; it shows:" >&2
+    wine "$probe" text "$title" "$version_line" "$expected" 2>/dev/null | tr -d '\r' >&2 || true
     exit 1
   fi
-  sleep 0.5
-done
-wait "$program_pid" || true
-program_pid=
-echo "kr35-download.exe closed; smoke run passed"
+  read -r x y width height < <(wine "$probe" text "$title" "$version_line" "$expected" \
+    2>/dev/null | tr -d '\r' | tail -1)
+  echo "The dialog shows \"$expected\" at ${width}x${height}+${x}+${y}"
+
+  if [ -n "$shot" ]; then
+    # Let the first paint settle, then take the dialog with a small margin,
+    # without time stamps, so an unchanged dialog gives an unchanged file.
+    sleep 1
+    mkdir -p "$(dirname "$shot")"
+    import -window root \
+      -crop "$((width + 2 * margin))x$((height + 2 * margin))+$((x - margin))+$((y - margin))" \
+      +repage -strip -define png:exclude-chunks=date,time "$shot"
+    echo "Saved $shot"
+  fi
+
+  wine "$probe" close "$title" >/dev/null 2>&1
+  deadline=$((SECONDS + timeout_s))
+  while kill -0 "$program_pid" 2>/dev/null; do
+    if [ "$SECONDS" -ge "$deadline" ]; then
+      echo "FAILED: kr35-download.exe did not end after its close box" >&2
+      exit 1
+    fi
+    sleep 0.5
+  done
+  wait "$program_pid" || true
+  program_pid=
+  echo "kr35-download.exe closed"
+}
+
+# No adapter in this machine: the plug-in prompt, and the screenshot.
+run_dialog "$prompt" "$png"
+# The simulated adapter: its installed versions.
+run_dialog "USB 0100, DSP 0100" "" --simulate
+echo "Smoke run passed"
