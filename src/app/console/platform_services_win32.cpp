@@ -1,39 +1,13 @@
 // The platform services on Windows: hid.dll and setupapi for the HID
-// interfaces, RegisterDeviceNotificationA for the notices. The mixer reports no
-// devices until the winmm backend takes its place (see NullMixer below).
+// interfaces, RegisterDeviceNotificationA for the notices, winmm for the mixers.
 #include "app/console/platform_services.h"
 #include "app/console/simulated_services.h"
 #include "hid/win32/win32_hid_backend.h"
 #include "hid/win32/win32_notification_backend.h"
+#include "mixer/winmm/winmm_mixer.h"
 
 namespace kr35 {
 namespace {
-
-// A machine without mixers: the headset binding finds none and stays unbound.
-// Replace with the winmm backend once it exists.
-class NullMixer final : public MixerApi {
- public:
-  std::uint32_t GetNumDevs() override { return 0; }
-  MMRESULT Open(std::uint32_t, MixerCallbackWindow, MixerHandle&) override {
-    return MMSYSERR_BADDEVICEID;
-  }
-  MMRESULT GetDevCaps(std::uint32_t, MixerCaps&) override { return MMSYSERR_BADDEVICEID; }
-  MMRESULT GetLineInfo(MixerHandle, MixerLineInfo&, std::uint32_t) override {
-    return MMSYSERR_INVALHANDLE;
-  }
-  MMRESULT GetLineControls(MixerHandle, std::uint32_t, std::span<MixerControlInfo>) override {
-    return MMSYSERR_INVALHANDLE;
-  }
-  MMRESULT GetControlDetails(MixerHandle, const MixerControlDetails&,
-                             std::span<std::int32_t>) override {
-    return MMSYSERR_INVALHANDLE;
-  }
-  MMRESULT SetControlDetails(MixerHandle, const MixerControlDetails&,
-                             std::span<const std::int32_t>) override {
-    return MMSYSERR_INVALHANDLE;
-  }
-  MMRESULT Close(MixerHandle) override { return MMSYSERR_INVALHANDLE; }
-};
 
 class WindowsServices final : public PlatformServices {
  public:
@@ -46,7 +20,7 @@ class WindowsServices final : public PlatformServices {
  private:
   Win32HidBackend hid_;
   Win32NotificationBackend notifications_;
-  NullMixer mixer_;
+  WinmmMixer mixer_;
 };
 
 }  // namespace
