@@ -11,10 +11,14 @@
 
 #include "app/dialog_ids.h"
 #include "app/ui_resources.h"
+#include "app/win32/dialog_answerer.h"
 #include "app/win32/win32_dialog_host.h"
 
 namespace kr35 {
 namespace {
+
+using test::DialogAnswerer;
+using test::WindowText;
 
 class RecordingController final : public DialogController {
  public:
@@ -44,12 +48,6 @@ void DispatchQueued() {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-}
-
-std::string WindowText(HWND window) {
-  char text[1024] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
 }
 
 class Win32DialogHostTest : public ::testing::Test {
@@ -229,54 +227,6 @@ TEST(Win32ApplicationNameTest, IsTheExecutablesNameWithoutExtension) {
   EXPECT_EQ(Win32DialogHost::ApplicationName(), "kr35_win32_host_tests");
 }
 
-// Answers the next dialog box this thread creates (a message box or the
-// file-open dialog) with `answer`, once it is set up, and records its caption
-// and the texts of its static controls.
-class DialogAnswerer {
- public:
-  explicit DialogAnswerer(int answer) : answer_(answer) {
-    instance_ = this;
-    hook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, &Hook, nullptr, GetCurrentThreadId());
-  }
-  ~DialogAnswerer() {
-    UnhookWindowsHookEx(hook_);
-    instance_ = nullptr;
-  }
-
-  std::string caption;
-  std::vector<std::string> texts;
-  HWND owner = nullptr;
-
- private:
-  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
-    const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (code == HC_ACTION && instance_ != nullptr && !instance_->answered_ &&
-        call->message == WM_INITDIALOG) {
-      instance_->Answer(call->hwnd);
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-  }
-
-  void Answer(HWND box) {
-    answered_ = true;
-    caption = WindowText(box);
-    owner = GetWindow(box, GW_OWNER);
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM self) -> BOOL {
-          reinterpret_cast<DialogAnswerer*>(self)->texts.push_back(WindowText(child));
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(this));
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer_, BN_CLICKED), 0);
-  }
-
-  static inline DialogAnswerer* instance_ = nullptr;
-  HHOOK hook_ = nullptr;
-  int answer_;
-  bool answered_ = false;
-};
-
 TEST_F(Win32DialogHostTest, MessageBoxesCarryTheApplicationNameAndReportTheButton) {
   HWND window = Create();
   ASSERT_NE(window, nullptr);
@@ -290,21 +240,22 @@ TEST_F(Win32DialogHostTest, MessageBoxesCarryTheApplicationNameAndReportTheButto
                         Case{MessageBoxButtons::kRetryCancel, IDRETRY, MessageBoxResult::kRetry},
                         Case{MessageBoxButtons::kRetryCancel, IDCANCEL, MessageBoxResult::kCancel},
                         Case{MessageBoxButtons::kOk, IDOK, MessageBoxResult::kOk}}) {
-    DialogAnswerer answerer(c.answer);
+    DialogAnswerer answerer({c.answer});
     EXPECT_EQ(
         host_.ShowMessageBox("Firmware download failed.", MessageBoxIcon::kQuestion, c.buttons),
         c.expected);
-    EXPECT_EQ(answerer.caption, "kr35_win32_host_tests");
-    EXPECT_EQ(answerer.owner, window);
-    EXPECT_NE(std::find(answerer.texts.begin(), answerer.texts.end(), "Firmware download failed."),
-              answerer.texts.end());
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].caption, "kr35_win32_host_tests");
+    EXPECT_EQ(answerer.boxes[0].owner, window);
+    EXPECT_TRUE(answerer.boxes[0].Shows("Firmware download failed."));
   }
 }
 
 TEST_F(Win32DialogHostTest, CancelledFileDialogLeavesNoPath) {
   ASSERT_NE(Create(kFullDialogId), nullptr);
-  DialogAnswerer answerer(IDCANCEL);
+  DialogAnswerer answerer({IDCANCEL});
   EXPECT_EQ(host_.BrowseForFile(), std::nullopt);
+  EXPECT_EQ(answerer.boxes.size(), 1u);
 }
 
 TEST(Win32DialogHostModalTest, RunsUntilClosedAndHandlesQueuedMessagesFirst) {
