@@ -1,13 +1,9 @@
 #include "app/console/platform_services.h"
 
-#include <filesystem>
-
+#include "app/console/simulated_services.h"
 #include "hid/hidraw/hidraw_backend.h"
 #include "hid/hidraw/udev_notification_backend.h"
 #include "mixer/alsa/alsa_mixer.h"
-#include "mixer/sim/sim_mixer.h"
-#include "sim/flash_state.h"
-#include "sim/sim_hid_backend.h"
 
 namespace kr35 {
 namespace {
@@ -26,49 +22,12 @@ class LinuxServices final : public PlatformServices {
   AlsaMixer mixer_;
 };
 
-class SimulatedServices final : public PlatformServices {
- public:
-  SimulatedServices(std::unique_ptr<SimHidBackend> hid, std::vector<SimMixerDeviceSpec> mixers,
-                    std::string statePath)
-      : hid_(std::move(hid)),
-        mixer_(std::move(mixers), [this](std::string_view line) { hid_->TraceObject(line); }),
-        statePath_(std::move(statePath)) {}
-
-  HidBackend& Hid() override { return *hid_; }
-  DeviceNotificationBackend* Notifications() override { return &hid_->Notifications(); }
-  MixerApi& Mixer() override { return mixer_; }
-  bool IsSimulated() const override { return true; }
-  bool Save(std::string& error) override {
-    return statePath_.empty() || SaveFlashState(hid_->Flash(), statePath_, error);
-  }
-
- private:
-  std::unique_ptr<SimHidBackend> hid_;
-  SimMixer mixer_;
-  std::string statePath_;
-};
-
 }  // namespace
 
 std::unique_ptr<PlatformServices> PlatformServices::Create(const ServiceOptions& options,
                                                            std::string& error) {
   if (!options.simulate) return std::make_unique<LinuxServices>();
-
-  Scenario scenario;
-  if (!options.scenarioPath.empty()) {
-    auto loaded = LoadScenarioFile(options.scenarioPath, error);
-    if (!loaded) return nullptr;
-    scenario = std::move(*loaded);
-  }
-  std::vector<SimMixerDeviceSpec> mixers = scenario.mixers;
-  auto hid = SimHidBackend::Create(std::move(scenario), SimOptions{options.tracePath}, error);
-  if (!hid) return nullptr;
-  if (!options.statePath.empty() && std::filesystem::exists(options.statePath)) {
-    auto flash = LoadFlashState(options.statePath, error);
-    if (!flash) return nullptr;
-    hid->SetFlash(std::move(*flash));
-  }
-  return std::make_unique<SimulatedServices>(std::move(hid), std::move(mixers), options.statePath);
+  return CreateSimulatedServices(options, error);
 }
 
 }  // namespace kr35

@@ -11,8 +11,11 @@ namespace {
 
 class SimulatedServices final : public PlatformServices {
  public:
-  SimulatedServices(std::unique_ptr<SimHidBackend> hid, std::string statePath)
-      : hid_(std::move(hid)), mixer_(DefaultSimMixers()), statePath_(std::move(statePath)) {}
+  SimulatedServices(std::unique_ptr<SimHidBackend> hid, std::vector<SimMixerDeviceSpec> mixers,
+                    std::string statePath)
+      : hid_(std::move(hid)),
+        mixer_(std::move(mixers), [this](std::string_view line) { hid_->TraceObject(line); }),
+        statePath_(std::move(statePath)) {}
 
   HidBackend& Hid() override { return *hid_; }
   DeviceNotificationBackend* Notifications() override { return &hid_->Notifications(); }
@@ -38,6 +41,7 @@ std::unique_ptr<PlatformServices> CreateSimulatedServices(const ServiceOptions& 
     if (!loaded) return nullptr;
     scenario = std::move(*loaded);
   }
+  std::vector<SimMixerDeviceSpec> mixers = scenario.mixers;
   auto hid = SimHidBackend::Create(std::move(scenario), SimOptions{options.tracePath}, error);
   if (!hid) return nullptr;
   if (!options.statePath.empty() && std::filesystem::exists(options.statePath)) {
@@ -45,7 +49,7 @@ std::unique_ptr<PlatformServices> CreateSimulatedServices(const ServiceOptions& 
     if (!flash) return nullptr;
     hid->SetFlash(std::move(*flash));
   }
-  return std::make_unique<SimulatedServices>(std::move(hid), options.statePath);
+  return std::make_unique<SimulatedServices>(std::move(hid), std::move(mixers), options.statePath);
 }
 
 }  // namespace kr35
