@@ -2,7 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include <regex>
+#include <algorithm>
+#include <charconv>
+#include <string>
 
 namespace kr35 {
 
@@ -36,14 +38,22 @@ void EventPrinter::PrintWithFields(std::string_view kind, std::string_view text,
 }
 
 bool EventPrinter::DrawProgress(std::string_view text) {
-  static const std::regex progress(R"(Download Completion: (USB|DSP) (-?\d+) %\.)");
-  std::match_results<std::string_view::const_iterator> match;
-  if (!std::regex_match(text.begin(), text.end(), match, progress)) return false;
-  const int percent = std::stoi(match[2].str());
+  // "Download Completion: USB 42 %." or the same with DSP.
+  constexpr std::string_view kPrefix = "Download Completion: ";
+  constexpr std::string_view kSuffix = " %.";
+  if (!text.starts_with(kPrefix) || !text.ends_with(kSuffix)) return false;
+  const std::string_view middle =
+      text.substr(kPrefix.size(), text.size() - kPrefix.size() - kSuffix.size());
+  const std::string_view part = middle.substr(0, 3);
+  if ((part != "USB" && part != "DSP") || middle.size() < 5 || middle[3] != ' ') return false;
+  const std::string_view number = middle.substr(4);
+  int percent = 0;
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), percent);
+  if (error != std::errc() || end != number.data() + number.size()) return false;
   constexpr int kWidth = 40;
   const int filled = std::clamp(percent, 0, 100) * kWidth / 100;
-  std::fprintf(out_, "\r%s [%s%s] %3d %%", match[1].str().c_str(), std::string(filled, '#').c_str(),
-               std::string(kWidth - filled, '.').c_str(), percent);
+  std::fprintf(out_, "\r%.*s [%s%s] %3d %%", static_cast<int>(part.size()), part.data(),
+               std::string(filled, '#').c_str(), std::string(kWidth - filled, '.').c_str(), percent);
   progressOpen_ = true;
   return true;
 }
