@@ -292,6 +292,8 @@ void Deliver(const std::vector<std::uint8_t>& report, std::span<std::uint8_t> bu
 // interrupt timing of the bus. The reading thread's timed waits would
 // otherwise end up to the kernel's default timer slack (50 µs) late, which
 // adds up over the thousand exchanges of a download.
+constexpr auto kSpinWindow = std::chrono::microseconds(200);
+
 void TightenTimerSlack() {
 #if defined(__linux__)
   thread_local bool tightened = false;
@@ -335,9 +337,18 @@ ReadWait SimWorld::WaitRead(ReadState& state, std::chrono::milliseconds timeout)
       return ReadWait::kComplete;
     }
     if (now >= deadline) return ReadWait::kTimeout;
-    Clock::time_point wake = deadline;
-    if (!state.queue.empty()) wake = std::min(wake, state.queue.front().due);
-    readable_.wait_until(lock, wake);
+    const bool reportDue = !state.queue.empty() && state.queue.front().due < deadline;
+    const Clock::time_point wake = reportDue ? state.queue.front().due : deadline;
+    if (reportDue && wake - now <= kSpinWindow) {
+      // A report is due within moments: stay on the CPU for it, as a device's
+      // interrupt would be taken at once, instead of sleeping through a
+      // scheduler wake-up that can take longer than the report's own latency.
+      lock.unlock();
+      while (Clock::now() < wake) std::this_thread::yield();
+      lock.lock();
+      continue;
+    }
+    readable_.wait_until(lock, reportDue ? wake - kSpinWindow / 2 : wake);
   }
 }
 
