@@ -21,17 +21,17 @@ using ::testing::Return;
 using ::testing::StrictMock;
 
 SimMixerDeviceSpec Named(std::string name, std::int32_t mute = 0) {
-  SimMixerDeviceSpec spec;
-  spec.name = std::move(name);
-  spec.muteValue = mute;
-  return spec;
+  SimMixerDeviceSpec description;
+  description.name = std::move(name);
+  description.muteValue = mute;
+  return description;
 }
 
 // A SimMixer whose trace is collected, for checking which platform calls a
 // step made.
 struct TracedSim {
-  explicit TracedSim(std::vector<SimMixerDeviceSpec> specs)
-      : sim(std::move(specs), [this](std::string_view line) { trace.emplace_back(line); }) {}
+  explicit TracedSim(std::vector<SimMixerDeviceSpec> descriptions)
+      : sim(std::move(descriptions), [this](std::string_view line) { trace.emplace_back(line); }) {}
   std::vector<std::string> TakeTrace() { return std::exchange(trace, {}); }
   std::vector<std::string> trace;
   SimMixer sim;
@@ -79,9 +79,9 @@ TEST(HeadsetMixerTest, BindsTheFirstDeviceWhoseNameHoldsAnyMarker) {
 }
 
 TEST(HeadsetMixerTest, NoMatchingMixerLeavesEverythingClosed) {
-  for (auto specs : {std::vector<SimMixerDeviceSpec>{},
+  for (auto descriptions : {std::vector<SimMixerDeviceSpec>{},
                      std::vector<SimMixerDeviceSpec>{Named("usb audio"), Named("HDMI")}}) {
-    SimMixer sim(specs);
+    SimMixer sim(descriptions);
     HeadsetMixer headset(sim);
     EXPECT_FALSE(headset.Bind(nullptr));
     EXPECT_FALSE(headset.IsBound());

@@ -76,11 +76,11 @@ TEST(SimMixerSpecTest, RejectsMalformedDescriptionsAndKeepsTheOldList) {
 }
 
 TEST(SimMixerTest, PresentsPlaybackThenRecordingThroughTheModel) {
-  SimMixerDeviceSpec spec;
-  spec.name = "A rather long product name \xE2\x82\xAC\xE2\x82\xAC";  // 27 + 6 bytes
-  spec.hasPlayback = true;
-  spec.muteValue = 1;
-  SimMixer sim({spec});
+  SimMixerDeviceSpec description;
+  description.name = "A rather long product name \xE2\x82\xAC\xE2\x82\xAC";  // 27 + 6 bytes
+  description.hasPlayback = true;
+  description.muteValue = 1;
+  SimMixer sim({description});
   MixerDevice device(sim);
   ASSERT_TRUE(device.Open(0, nullptr));
   EXPECT_EQ(device.ProductName(), "A rather long product name \xE2\x82\xAC");
@@ -101,10 +101,10 @@ TEST(SimMixerTest, PresentsPlaybackThenRecordingThroughTheModel) {
 
 TEST(SimMixerTest, TracesOpensValuesRefusalsAndCloses) {
   std::vector<std::string> trace;
-  SimMixerDeviceSpec spec;
-  spec.name = "KR35";
-  spec.refuseWrite = true;
-  SimMixer sim({spec}, [&](std::string_view line) { trace.emplace_back(line); });
+  SimMixerDeviceSpec description;
+  description.name = "KR35";
+  description.refuseWrite = true;
+  SimMixer sim({description}, [&](std::string_view line) { trace.emplace_back(line); });
   {
     MixerDevice device(sim);
     ASSERT_TRUE(device.Open(0, nullptr));
@@ -123,10 +123,10 @@ TEST(SimMixerTest, TracesOpensValuesRefusalsAndCloses) {
 }
 
 TEST(SimMixerTest, RefusedOpenAndStaleHandlesFail) {
-  SimMixerDeviceSpec spec;
-  spec.name = "KR35";
-  spec.refuseOpen = true;
-  SimMixer sim({spec});
+  SimMixerDeviceSpec description;
+  description.name = "KR35";
+  description.refuseOpen = true;
+  SimMixer sim({description});
   MixerHandle handle = kMixerNotOpen;
   EXPECT_NE(sim.Open(0, nullptr, handle), MMSYSERR_NOERROR);
   EXPECT_NE(sim.Open(1, nullptr, handle), MMSYSERR_NOERROR);

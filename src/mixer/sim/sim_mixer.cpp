@@ -34,9 +34,9 @@ bool FitsRequest(const MixerControlDetails& details, std::size_t bufferLength) {
 SimMixer::SimMixer(std::vector<SimMixerDeviceSpec> devices, SimMixerTrace trace)
     : trace_(std::move(trace)) {
   devices_.reserve(devices.size());
-  for (SimMixerDeviceSpec& spec : devices) {
+  for (SimMixerDeviceSpec& description : devices) {
     Device device;
-    if (spec.hasPlayback) {
+    if (description.hasPlayback) {
       device.lines.push_back(
           {kPlaybackLineId,
            MIXERLINE_COMPONENTTYPE_DST_SPEAKERS,
@@ -47,15 +47,15 @@ SimMixer::SimMixer(std::vector<SimMixerDeviceSpec> devices, SimMixerTrace trace)
       device.values[kPlaybackMuteId] = 0;
       device.values[kPlaybackVolumeId] = kFullVolume;
     }
-    if (spec.hasRecording) {
+    if (description.hasRecording) {
       device.lines.push_back({kRecordingLineId,
                               MIXERLINE_COMPONENTTYPE_DST_WAVEIN,
                               1,
                               "Recording",
                               {{kRecordingMuteId, MIXERCONTROL_CONTROLTYPE_MUTE, "Mute", 0, 1}}});
-      device.values[kRecordingMuteId] = spec.muteValue;
+      device.values[kRecordingMuteId] = description.muteValue;
     }
-    device.spec = std::move(spec);
+    device.description = std::move(description);
     devices_.push_back(std::move(device));
   }
 }
@@ -73,7 +73,7 @@ std::uint32_t SimMixer::GetNumDevs() {
 
 MMRESULT SimMixer::Open(std::uint32_t deviceIndex, MixerCallbackWindow, MixerHandle& handle) {
   if (deviceIndex >= devices_.size()) return MMSYSERR_BADDEVICEID;
-  if (devices_[deviceIndex].spec.refuseOpen) {
+  if (devices_[deviceIndex].description.refuseOpen) {
     Trace("open", deviceIndex, 0, nullptr);
     return MMSYSERR_ERROR;
   }
@@ -88,7 +88,7 @@ MMRESULT SimMixer::GetDevCaps(std::uint32_t deviceIndex, MixerCaps& caps) {
   if (deviceIndex >= devices_.size()) return MMSYSERR_BADDEVICEID;
   const Device& device = devices_[deviceIndex];
   caps = MixerCaps{};
-  const std::string_view name = TruncateUtf8(device.spec.name, sizeof caps.szPname - 1);
+  const std::string_view name = TruncateUtf8(device.description.name, sizeof caps.szPname - 1);
   std::memcpy(caps.szPname, name.data(), name.size());
   caps.cDestinations = static_cast<std::uint32_t>(device.lines.size());
   return MMSYSERR_NOERROR;
@@ -115,7 +115,7 @@ MMRESULT SimMixer::GetControlDetails(MixerHandle handle, const MixerControlDetai
   const auto found = device->values.find(details.dwControlID);
   if (found == device->values.end()) return MIXERR_INVALCONTROL;
   if (!FitsRequest(details, values.size())) return MMSYSERR_INVALPARAM;
-  if (device->spec.refuseRead) {
+  if (device->description.refuseRead) {
     Trace("read", index, details.dwControlID, nullptr);
     return MMSYSERR_ERROR;
   }
@@ -132,7 +132,7 @@ MMRESULT SimMixer::SetControlDetails(MixerHandle handle, const MixerControlDetai
   const auto found = device->values.find(details.dwControlID);
   if (found == device->values.end()) return MIXERR_INVALCONTROL;
   if (!FitsRequest(details, values.size())) return MMSYSERR_INVALPARAM;
-  if (device->spec.refuseWrite) {
+  if (device->description.refuseWrite) {
     Trace("write", index, details.dwControlID, nullptr);
     return MMSYSERR_ERROR;
   }
@@ -145,7 +145,7 @@ MMRESULT SimMixer::Close(MixerHandle handle) {
   const auto found = open_.find(handle);
   if (found == open_.end()) return MMSYSERR_INVALHANDLE;
   const std::uint32_t index = found->second;
-  if (devices_[index].spec.refuseClose) {
+  if (devices_[index].description.refuseClose) {
     Trace("close", index, 0, nullptr);
     return MMSYSERR_ERROR;
   }

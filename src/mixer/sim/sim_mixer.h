@@ -47,7 +47,7 @@ class SimMixer : public MixerApi {
 
  private:
   struct Device {
-    SimMixerDeviceSpec spec;
+    SimMixerDeviceSpec description;
     std::vector<LayoutLine> lines;
     std::map<std::uint32_t, std::int32_t> values;  // by control id
   };
