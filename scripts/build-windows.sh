@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build-windows}
 jobs=${JOBS:-$(nproc)}
 
-scripts/install-deps.sh g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix wine64 googletest
+scripts/install-deps.sh g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix wine wine64 googletest
 
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \

@@ -9,6 +9,10 @@
 namespace kr35 {
 namespace {
 
+// A set that fails this many indexes in a row without ever saying "no more
+// items" is taken to have ended, so a broken set cannot hold the walk forever.
+constexpr int kMaxFailuresInARow = 256;
+
 // Releases the device information set on every way out.
 class DeviceInfoSet {
  public:
@@ -64,16 +68,18 @@ std::optional<std::vector<std::string>> Win32HidBackend::EnumerateInterfaces() {
   if (!set.Valid()) return std::nullopt;
 
   std::vector<std::string> paths;
-  for (DWORD index = 0;; ++index) {
+  int failuresInARow = 0;
+  for (DWORD index = 0; failuresInARow < kMaxFailuresInARow; ++index) {
     SP_DEVICE_INTERFACE_DATA interfaceData{};
     interfaceData.cbSize = sizeof interfaceData;
     if (SetupDiEnumDeviceInterfaces(set.Get(), nullptr, &hidGuid, index, &interfaceData)) {
       paths.push_back(PathOf(set.Get(), interfaceData));
+      failuresInARow = 0;
     } else if (GetLastError() == ERROR_NO_MORE_ITEMS) {
       break;
+    } else {
+      ++failuresInARow;  // this index is skipped; the walk goes on with the next
     }
-    // Any other failure skips this index; the walk goes on with the next.
-    if (index == MAXDWORD) break;
   }
   return paths;
 }
