@@ -267,6 +267,9 @@ TEST_F(FullDialogTest, DumpThatCannotBeWrittenStopsAndLeavesNoPartialFile) {
 }
 
 TEST_F(FullDialogTest, DumpIntoAVanishedDirectoryStopsBeforeTheUsbFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows does not let the current directory be removed";
+#endif
   Open("{}", "saveasresfile");
   const std::string dsp = HexFile("dsp.hex", Payload(50, 1), true);
   const std::string usb = HexFile("usb.hex", Payload(50, 2), false);

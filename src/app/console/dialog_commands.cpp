@@ -13,7 +13,9 @@
 #include "app/standard_dialog.h"
 #include "app/ui_resources.h"
 #include "hid/hid_device.h"
+#ifndef _WIN32
 #include "hid/hidraw/hidraw_diagnostics.h"
+#endif
 
 namespace kr35 {
 namespace {
@@ -106,6 +108,7 @@ int RunListCommand(PlatformServices& services, EventPrinter& printer) {
             ",\"productId\":" + std::to_string(attributes.productId) +
             ",\"manufacturer\":" + JsonQuote(manufacturer) + ",\"product\":" + JsonQuote(product));
   }
+#ifndef _WIN32
   if (!services.IsSimulated()) {
     // Nodes of the adapter that exist but cannot be opened are named, with the fix.
     for (const HidrawNodeInfo& node : ListHidrawNodes()) {
@@ -119,6 +122,7 @@ int RunListCommand(PlatformServices& services, EventPrinter& printer) {
                 << UdevRuleLine(node.productId) << "\n";
     }
   }
+#endif
   if (found == 0) printer.Print("version", "Plug in KR35 hardware");
   return found > 0 ? kExitDone : kExitNoAdapter;
 }

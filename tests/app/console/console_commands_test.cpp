@@ -21,8 +21,8 @@ class ConsoleCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("kr35_console_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+           ("kr35_console_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -48,11 +48,11 @@ std::string HexOf(std::initializer_list<std::uint8_t> bytes) {
 }
 
 TEST_F(ConsoleCommandsTest, ConvertWritesBothDumpsWithTheirSkipCounts) {
-  const auto usb = Write("usb.hex", HexOf({1, 2, 3, 4}));
-  const auto dsp = Write("dsp.hex", HexOf({9, 9, 5, 6}));
+  const std::string usb = Write("usb.hex", HexOf({1, 2, 3, 4})).string();
+  const std::string dsp = Write("dsp.hex", HexOf({9, 9, 5, 6})).string();
   CaptureFile out;
   EventPrinter printer(OutputStyle::kLines, out.get());
-  EXPECT_EQ(RunConvertCommand(usb, dsp, dir_, printer), kExitDone);
+  EXPECT_EQ(RunConvertCommand(usb, dsp, dir_.string(), printer), kExitDone);
   EXPECT_EQ(Read(dir_ / "USBFileDump.bin"),
             (std::vector<std::uint8_t>{4, 0, 0, 0, 10, 0, 0, 0, 1, 2, 3, 4}));
   // The DSP image drops the first two data bytes.
@@ -64,30 +64,32 @@ TEST_F(ConsoleCommandsTest, ConvertWritesBothDumpsWithTheirSkipCounts) {
 }
 
 TEST_F(ConsoleCommandsTest, UnreadableInputWritesNothing) {
-  const auto usb = Write("usb.hex", HexOf({1, 2}));
+  const std::string usb = Write("usb.hex", HexOf({1, 2})).string();
   CaptureFile out;
   EventPrinter printer(OutputStyle::kLines, out.get());
-  EXPECT_EQ(RunConvertCommand(usb, (dir_ / "missing.hex").string(), dir_, printer), kExitUsage);
+  EXPECT_EQ(RunConvertCommand(usb, (dir_ / "missing.hex").string(), dir_.string(), printer),
+            kExitUsage);
   EXPECT_FALSE(fs::exists(dir_ / "USBFileDump.bin"));
   EXPECT_FALSE(fs::exists(dir_ / "DSPFileDump.bin"));
 }
 
 TEST_F(ConsoleCommandsTest, EmptyInputFailsThatImageOnly) {
-  const auto usb = Write("usb.hex", HexOf({1, 2}));
-  const auto dsp = Write("dsp.hex", "");
+  const std::string usb = Write("usb.hex", HexOf({1, 2})).string();
+  const std::string dsp = Write("dsp.hex", "").string();
   CaptureFile out;
   EventPrinter printer(OutputStyle::kLines, out.get());
-  EXPECT_EQ(RunConvertCommand(usb, dsp, dir_, printer), kExitFailed);
+  EXPECT_EQ(RunConvertCommand(usb, dsp, dir_.string(), printer), kExitFailed);
   EXPECT_TRUE(fs::exists(dir_ / "USBFileDump.bin"));
   EXPECT_FALSE(fs::exists(dir_ / "DSPFileDump.bin"));
   EXPECT_NE(out.Text().find("info: Fail!"), std::string::npos);
 }
 
 TEST_F(ConsoleCommandsTest, UnwritableOutputLeavesNoFile) {
-  const auto usb = Write("usb.hex", HexOf({1, 2}));
+  const std::string usb = Write("usb.hex", HexOf({1, 2})).string();
   CaptureFile out;
   EventPrinter printer(OutputStyle::kLines, out.get());
-  EXPECT_EQ(RunConvertCommand(usb, "", dir_ / "no" / "such" / "dir", printer), kExitFailed);
+  EXPECT_EQ(RunConvertCommand(usb, "", (dir_ / "no" / "such" / "dir").string(), printer),
+            kExitFailed);
   EXPECT_FALSE(fs::exists(dir_ / "no"));
 }
 
