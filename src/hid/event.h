@@ -10,10 +10,10 @@ namespace kr35 {
 class Event {
  public:
   void Set() {
-    {
-      std::lock_guard lock(mutex_);
-      signalled_ = true;
-    }
+    // Notified under the lock: a waiter that sees the flag may destroy the
+    // event at once, so nothing may touch it after the lock is released.
+    std::lock_guard lock(mutex_);
+    signalled_ = true;
     condition_.notify_one();
   }
   void Reset() {
