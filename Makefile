@@ -38,7 +38,7 @@ bench: build
 	@scripts/run-benchmarks.sh $(BUILD)
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz build-windows build-kernel
 
 # The Windows executables, cross-built with mingw-w64 in build-windows/; their
 # tests under Wine (docs/windows.md).
