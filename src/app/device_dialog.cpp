@@ -58,7 +58,9 @@ void DeviceDialog::RefreshDevice() {
   host_.EnableControl(kDownloadButton, true);
 }
 
-void DeviceDialog::ShowPlugInPrompt() { host_.SetControlText(kVersionLine, kPlugInPrompt); }
+void DeviceDialog::ShowPlugInPrompt() {
+  host_.SetControlText(kVersionLine, kPlugInPrompt);
+}
 
 void DeviceDialog::ShowInstalledVersions() {
   std::string text;
@@ -90,7 +92,8 @@ void DeviceDialog::OnDeviceChange(std::uint32_t event) {
 
 int DeviceDialog::OnHidEvent(std::uintptr_t usagePage, std::intptr_t usage) {
   if (observer_) {
-    observer_->OnButtonEvent(static_cast<std::uint16_t>(usagePage), static_cast<std::uint16_t>(usage));
+    observer_->OnButtonEvent(static_cast<std::uint16_t>(usagePage),
+                             static_cast<std::uint16_t>(usage));
   }
   if (usagePage != kConsumerPage) return 1;
   if (usage == kMuteUsage || usage == kAltMuteUsage) {

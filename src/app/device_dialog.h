@@ -40,7 +40,8 @@ class DialogObserver {
 class DeviceDialog : public DialogController, public InfoLine {
  public:
   DeviceDialog(int templateId, DialogHost& host, const DialogEnvironment& environment);
-  ~DeviceDialog() override = default;  // releases the channel, the mixer, the info text, the notifier
+  ~DeviceDialog() override =
+      default;  // releases the channel, the mixer, the info text, the notifier
 
   int TemplateId() const override { return templateId_; }
   bool OnDialogInit() override;

@@ -8,15 +8,26 @@ namespace kr35 {
 FullDialog::FullDialog(DialogHost& host, const DialogEnvironment& environment)
     : DeviceDialog(kFullDialogId, host, environment) {}
 
-void FullDialog::ExchangeData() { host_.SetControlText(kInfoLine, InfoText()); }
+void FullDialog::ExchangeData() {
+  host_.SetControlText(kInfoLine, InfoText());
+}
 
 void FullDialog::OnCommand(int controlId) {
   switch (controlId) {
-    case kDownloadButton: OnDownload(); break;
-    case kUsbBrowseButton: OnBrowse(kUsbPathBox); break;
-    case kDspBrowseButton: OnBrowse(kDspPathBox); break;
-    case kVersionButton: ShowInstalledVersions(); break;
-    default: break;
+    case kDownloadButton:
+      OnDownload();
+      break;
+    case kUsbBrowseButton:
+      OnBrowse(kUsbPathBox);
+      break;
+    case kDspBrowseButton:
+      OnBrowse(kDspPathBox);
+      break;
+    case kVersionButton:
+      ShowInstalledVersions();
+      break;
+    default:
+      break;
   }
 }
 
@@ -30,8 +41,8 @@ void FullDialog::OnDownload() {
   usbPathText = host_.GetControlText(kUsbPathBox);
   bool processed = false;
   bool allSucceeded = true;
-  for (const auto& [path, part] : {std::pair{dspPathText, FirmwarePart::kDsp},
-                                   std::pair{usbPathText, FirmwarePart::kUsb}}) {
+  for (const auto& [path, part] :
+       {std::pair{dspPathText, FirmwarePart::kDsp}, std::pair{usbPathText, FirmwarePart::kUsb}}) {
     if (path.empty()) continue;
     const FileResult result = DownloadFromFile(path, part);
     if (result == FileResult::kStopped) {
@@ -62,7 +73,8 @@ FullDialog::FileResult FullDialog::DownloadFromFile(const std::string& path, Fir
     return FileResult::kSucceeded;
   }
   const FirmwareImage image(file.Image());
-  const bool ok = part == FirmwarePart::kDsp ? DownloadDspFirmware(image) : DownloadUsbFirmware(image);
+  const bool ok =
+      part == FirmwarePart::kDsp ? DownloadDspFirmware(image) : DownloadUsbFirmware(image);
   return ok ? FileResult::kSucceeded : FileResult::kFailed;
 }
 

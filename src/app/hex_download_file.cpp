@@ -1,7 +1,7 @@
 #include "app/hex_download_file.h"
 
-#include "app/command_line.h"
 #include <algorithm>
+#include "app/command_line.h"
 
 #include "firmware/file_io.h"
 #include "firmware/firmware_image.h"
@@ -13,7 +13,9 @@ std::string_view DumpFileName(FirmwarePart part) {
   return part == FirmwarePart::kDsp ? kDspDumpFileName : kUsbDumpFileName;
 }
 
-std::string_view PartName(FirmwarePart part) { return part == FirmwarePart::kDsp ? "DSP" : "USB"; }
+std::string_view PartName(FirmwarePart part) {
+  return part == FirmwarePart::kDsp ? "DSP" : "USB";
+}
 
 HexFileImage ReadHexFileImage(const std::filesystem::path& path, FirmwarePart part) {
   HexFileImage result;

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
-#include <span>
 
 #include "firmware/large_buffer.h"
 
@@ -18,8 +18,8 @@ std::string_view DumpFileName(FirmwarePart part);  // "DSPFileDump.bin" or "USBF
 std::string_view PartName(FirmwarePart part);      // "DSP" or "USB"
 
 struct HexFileImage {
-  bool readable = false;     // false: `error` names the file and the reason
-  bool empty = false;        // the file has no bytes: nothing to convert
+  bool readable = false;  // false: `error` names the file and the reason
+  bool empty = false;     // the file has no bytes: nothing to convert
   std::string error;
   LargeBuffer buffer;  // header + payload, when readable and not empty
 

@@ -11,7 +11,9 @@ namespace kr35 {
 StandardDialog::StandardDialog(DialogHost& host, const DialogEnvironment& environment)
     : DeviceDialog(kStandardDialogId, host, environment) {}
 
-void StandardDialog::ExchangeData() { host_.SetControlText(kInfoLine, InfoText()); }
+void StandardDialog::ExchangeData() {
+  host_.SetControlText(kInfoLine, InfoText());
+}
 
 bool StandardDialog::OnDialogInit() {
   DeviceDialog::OnDialogInit();
@@ -19,7 +21,8 @@ bool StandardDialog::OnDialogInit() {
   const FirmwareImage dsp(LoadBuiltInImage(kDspImageId));
   const std::string format = LoadResourceString(kAvailableVersionsString);
   char text[256];
-  std::snprintf(text, sizeof text, format.c_str(), unsigned{usb.Version()}, unsigned{dsp.Version()});
+  std::snprintf(text, sizeof text, format.c_str(), unsigned{usb.Version()},
+                unsigned{dsp.Version()});
   host_.SetControlText(kAvailableVersionsLine, text);
   return true;
 }

@@ -38,7 +38,9 @@ LargeBuffer::LargeBuffer(std::size_t size) : size_(size), capacity_(size) {
   if (!data_) throw std::bad_alloc();
 }
 
-LargeBuffer::~LargeBuffer() { Release(); }
+LargeBuffer::~LargeBuffer() {
+  Release();
+}
 
 LargeBuffer::LargeBuffer(LargeBuffer&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)),
@@ -74,8 +76,8 @@ void LargeBuffer::Release() {
   data_ = nullptr;
 }
 
-bool ReadFileIntoBuffer(const std::filesystem::path& path, LargeBuffer& buffer,
-                        std::string& error, std::size_t maxBytes) {
+bool ReadFileIntoBuffer(const std::filesystem::path& path, LargeBuffer& buffer, std::string& error,
+                        std::size_t maxBytes) {
   std::error_code ec;
   const auto size = std::filesystem::file_size(path, ec);
   std::ifstream in;

@@ -41,7 +41,7 @@ class LargeBuffer {
 
 // Reads a whole file into `buffer` (at most `maxBytes`). On failure `error`
 // names the file and the reason.
-bool ReadFileIntoBuffer(const std::filesystem::path& path, LargeBuffer& buffer,
-                        std::string& error, std::size_t maxBytes);
+bool ReadFileIntoBuffer(const std::filesystem::path& path, LargeBuffer& buffer, std::string& error,
+                        std::size_t maxBytes);
 
 }  // namespace kr35

@@ -10,11 +10,18 @@ constexpr std::uint16_t kConsumerPage = 0x0C;
 
 bool ButtonCodeUsage(std::uint8_t code, std::uint16_t& usage) {
   switch (code) {
-    case 0x01: usage = 0xEA; return true;  // Volume Decrement
-    case 0x02: usage = 0xE9; return true;  // Volume Increment
+    case 0x01:
+      usage = 0xEA;
+      return true;  // Volume Decrement
+    case 0x02:
+      usage = 0xE9;
+      return true;  // Volume Increment
     case 0x40:
-    case 0x48: usage = 0x01; return true;  // Consumer Control
-    default: return false;
+    case 0x48:
+      usage = 0x01;
+      return true;  // Consumer Control
+    default:
+      return false;
   }
 }
 
@@ -28,16 +35,26 @@ void ReadStep(ReaderContext& context) {
   if (!report.pendingFlag) {
     std::fill(report.reportBuffer.begin(), report.reportBuffer.end(), 0);
     switch (context.readHandle->StartRead(report.reportBuffer)) {
-      case ReadStart::kComplete: break;
-      case ReadStart::kPending: report.pendingFlag = true; break;
-      case ReadStart::kError: report.errorFlag = true; break;
+      case ReadStart::kComplete:
+        break;
+      case ReadStart::kPending:
+        report.pendingFlag = true;
+        break;
+      case ReadStart::kError:
+        report.errorFlag = true;
+        break;
     }
   }
   if (report.pendingFlag) {
     switch (context.readHandle->WaitRead(context.readSlice)) {
-      case ReadWait::kComplete: report.pendingFlag = false; break;
-      case ReadWait::kTimeout: break;
-      case ReadWait::kError: report.errorFlag = true; break;
+      case ReadWait::kComplete:
+        report.pendingFlag = false;
+        break;
+      case ReadWait::kTimeout:
+        break;
+      case ReadWait::kError:
+        report.errorFlag = true;
+        break;
     }
   }
 }
@@ -48,13 +65,15 @@ void DecodeReport(ReaderContext& context) {
   const std::uint8_t reportId = report.reportBuffer.empty() ? 0 : report.reportBuffer[0];
   if (reportId == 1) {
     std::fill(report.usageList.begin(), report.usageList.end(), UsageAndPage{});
-    report.usageCount =
-        std::min<std::uint32_t>(report.buttonCapCount, static_cast<std::uint32_t>(report.usageList.size()));
-    if (!parsed || parsed->GetUsagesEx(HidReportType::kInput, 0, report.usageList.data(),
-                                       report.usageCount, report.reportBuffer) != HIDP_STATUS_SUCCESS) {
+    report.usageCount = std::min<std::uint32_t>(
+        report.buttonCapCount, static_cast<std::uint32_t>(report.usageList.size()));
+    if (!parsed ||
+        parsed->GetUsagesEx(HidReportType::kInput, 0, report.usageList.data(), report.usageCount,
+                            report.reportBuffer) != HIDP_STATUS_SUCCESS) {
       report.usageCount = 0;
     }
-    report.usageCount = std::min<std::uint32_t>(report.usageCount, static_cast<std::uint32_t>(report.usageList.size()));
+    report.usageCount = std::min<std::uint32_t>(
+        report.usageCount, static_cast<std::uint32_t>(report.usageList.size()));
   } else if (reportId == 3) {
     // Every qualifying value capability is tried in order; the latch is cleared
     // before each, so it holds what the last one yielded.
@@ -96,7 +115,9 @@ HidChannel::HidChannel(HidBackend& backend, Timing timing) : HidDevice(backend),
   readerContext_.responseEvent = &outputReport_.responseEvent;
 }
 
-HidChannel::~HidChannel() { HidChannel::Close(); }
+HidChannel::~HidChannel() {
+  HidChannel::Close();
+}
 
 int HidChannel::SetNotifyWindow(DialogQueue* window) {
   std::lock_guard lock(readerContext_.mutex);

@@ -40,13 +40,17 @@ class HidChannel : public HidDevice, public CommandPort {
   int Open(const std::string& path) override;
 
   int SetNotifyWindow(DialogQueue* window);
-  int WriteCommand(std::span<const std::uint8_t> frame) { return outputReport_.WriteCommand(frame); }
+  int WriteCommand(std::span<const std::uint8_t> frame) {
+    return outputReport_.WriteCommand(frame);
+  }
 
   // The command exchange.
   bool ExchangeOnce(const CommandFrame& frame, std::string& text) override;
   bool TakeResponse(std::string& text);
   const ResponseFrame& LastResponse() const override { return lastResponse_; }
-  std::uint16_t OutputReportByteLength() const override { return capabilities_.outputReportByteLength; }
+  std::uint16_t OutputReportByteLength() const override {
+    return capabilities_.outputReportByteLength;
+  }
 
   const HidpCaps& Capabilities() const { return capabilities_; }
   const Timing& GetTiming() const { return timing_; }

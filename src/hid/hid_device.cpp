@@ -7,9 +7,13 @@ bool IsAdapterIdentity(std::uint16_t vendorId, std::uint16_t productId) {
          (productId == kAdapterProductId || productId == kAdapterAltProductId);
 }
 
-HidDevice::~HidDevice() { CloseReadHandle(); }
+HidDevice::~HidDevice() {
+  CloseReadHandle();
+}
 
-void HidDevice::Close() { CloseReadHandle(); }
+void HidDevice::Close() {
+  CloseReadHandle();
+}
 
 void HidDevice::CloseReadHandle() {
   if (!readHandle_) return;

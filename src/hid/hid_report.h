@@ -40,7 +40,7 @@ class InputReport : public HidReport {
  public:
   InputReport() : HidReport(HidReportType::kInput) {}
 
-  bool errorFlag = false;    // reading cannot go on; ends the reader
+  bool errorFlag = false;  // reading cannot go on; ends the reader
   ResponseFrame responseLatch{};
   bool pendingFlag = false;  // a read is outstanding
 };

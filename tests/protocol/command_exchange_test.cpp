@@ -68,9 +68,9 @@ TEST(PollUpgradeStatusTest, JudgesByteOneOfTheLastResponse) {
     bool ready;
     std::size_t writes;
   };
-  for (const Case c : {Case{UPGRADE_CHECKSUM_BAD, false, 1}, Case{UPGRADE_BUSY, false, 10},
-                       Case{UPGRADE_CHECKSUM_GOOD, true, 1}, Case{UPGRADE_IDLE, true, 1},
-                       Case{9, true, 1}}) {
+  for (const Case c :
+       {Case{UPGRADE_CHECKSUM_BAD, false, 1}, Case{UPGRADE_BUSY, false, 10},
+        Case{UPGRADE_CHECKSUM_GOOD, true, 1}, Case{UPGRADE_IDLE, true, 1}, Case{9, true, 1}}) {
     FakeCommandPort port;
     port.respond = [&](const CommandFrame& frame) {
       EXPECT_EQ(frame[0], 0x94);

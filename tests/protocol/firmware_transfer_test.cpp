@@ -26,7 +26,8 @@ ResponseFrame Answer(std::initializer_list<std::uint8_t> bytes) {
 // An image of `length` payload bytes 1, 2, 3, ... with a matching header.
 std::vector<std::uint8_t> MakeImage(std::uint32_t length) {
   std::vector<std::uint8_t> bytes(kImageHeaderSize + length);
-  for (std::uint32_t i = 0; i < length; ++i) bytes[kImageHeaderSize + i] = static_cast<std::uint8_t>(i + 1);
+  for (std::uint32_t i = 0; i < length; ++i)
+    bytes[kImageHeaderSize + i] = static_cast<std::uint8_t>(i + 1);
   const std::uint16_t sum = ComputeChecksum(std::span(bytes).subspan(kImageHeaderSize));
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(length >> (8 * i));
   bytes[4] = static_cast<std::uint8_t>(sum);
@@ -43,7 +44,8 @@ std::optional<ResponseFrame> Accepting(const CommandFrame& frame) {
 std::vector<int> Percentages(const std::vector<std::string>& lines, const char* prefix) {
   std::vector<int> values;
   for (const auto& line : lines)
-    if (line.rfind(prefix, 0) == 0) values.push_back(std::stoi(line.substr(std::string(prefix).size())));
+    if (line.rfind(prefix, 0) == 0)
+      values.push_back(std::stoi(line.substr(std::string(prefix).size())));
   return values;
 }
 
@@ -69,7 +71,8 @@ TEST(UsbTransferTest, BuiltInSizedImageGoesOutIn189Blocks) {
   EXPECT_EQ(percentages.back(), 99);
   EXPECT_EQ(info.shown[0], "Download Completion: USB 0 %.");
   EXPECT_EQ(info.shown.back(), "100 percent");
-  EXPECT_EQ(port.sent[port.sent.size() - 2], MakeWordFrame(CMD_USB_END, FirmwareImage(bytes).Checksum()));
+  EXPECT_EQ(port.sent[port.sent.size() - 2],
+            MakeWordFrame(CMD_USB_END, FirmwareImage(bytes).Checksum()));
   EXPECT_EQ(port.sent.back(), MakeCodeFrame(CMD_USB_FINISH));
 }
 
@@ -82,10 +85,12 @@ TEST(UsbTransferTest, SmallPayloadsAndZeroPadding) {
     EXPECT_TRUE(DownloadUsbFirmware(port, kFast, FirmwareImage(bytes), info)) << length;
     const auto blocks = port.SentWithCode(CMD_USB_BLOCK);
     EXPECT_EQ(blocks.size(), (length + 31) / 32) << length;
-    EXPECT_EQ(port.sent.front(), MakeWordFrame(CMD_USB_START, static_cast<std::uint16_t>(blocks.size())));
+    EXPECT_EQ(port.sent.front(),
+              MakeWordFrame(CMD_USB_START, static_cast<std::uint16_t>(blocks.size())));
     if (length == 33) {
       EXPECT_EQ(blocks[1][1], 33);
-      EXPECT_TRUE(std::all_of(blocks[1].begin() + 2, blocks[1].end(), [](auto b) { return b == 0; }));
+      EXPECT_TRUE(
+          std::all_of(blocks[1].begin() + 2, blocks[1].end(), [](auto b) { return b == 0; }));
     }
     EXPECT_EQ(info.shown.back(), "100 percent");
   }
@@ -165,13 +170,15 @@ TEST(DspTransferTest, BlockSizeFollowsTheOutputReportLength) {
     port.respond = Accepting;
     RecordingInfoLine info;
     EXPECT_TRUE(DownloadDspFirmware(port, kFast, FirmwareImage(bytes), info));
-    EXPECT_EQ(port.sent.front(), MakeWordFrame(CMD_DSP_START, static_cast<std::uint16_t>(c.blocks)));
+    EXPECT_EQ(port.sent.front(),
+              MakeWordFrame(CMD_DSP_START, static_cast<std::uint16_t>(c.blocks)));
     const auto blocks = port.SentWithCode(CMD_DSP_BLOCK);
     ASSERT_EQ(blocks.size(), c.blocks);
     const CommandFrame& last = blocks.back();
     EXPECT_TRUE(std::equal(last.begin() + 1, last.begin() + 1 + c.lastBlockBytes,
                            bytes.end() - c.lastBlockBytes));
-    EXPECT_TRUE(std::all_of(last.begin() + 1 + c.lastBlockBytes, last.end(), [](auto b) { return b == 0; }));
+    EXPECT_TRUE(std::all_of(last.begin() + 1 + c.lastBlockBytes, last.end(),
+                            [](auto b) { return b == 0; }));
     const auto percentages = Percentages(info.shown, "Download Completion: DSP ");
     EXPECT_EQ(percentages.back(), c.lastPercent);
     if (c.reportLength == 64) {
@@ -190,7 +197,8 @@ TEST(DspTransferTest, WaitsForReadyThenJudgesTheFinalStatus) {
       if (frame[0] == CMD_DSP_END) ended = true;
       if (frame[0] != 0x94) return Answer({RSP_ACK});
       if (ended) return Answer({RSP_UPGRADE_STATUS, final});
-      return Answer({RSP_UPGRADE_STATUS, ++statusQueries <= 3 ? UPGRADE_BUSY : UPGRADE_READY_4_BLOCK});
+      return Answer(
+          {RSP_UPGRADE_STATUS, ++statusQueries <= 3 ? UPGRADE_BUSY : UPGRADE_READY_4_BLOCK});
     };
     RecordingInfoLine info;
     EXPECT_EQ(DownloadDspFirmware(port, kFast, FirmwareImage(bytes), info),

@@ -22,7 +22,9 @@ std::string ConsoleDialogHost::GetControlText(int controlId) {
   return it == texts_.end() ? std::string() : it->second;
 }
 
-void ConsoleDialogHost::EnableControl(int controlId, bool enabled) { enabled_[controlId] = enabled; }
+void ConsoleDialogHost::EnableControl(int controlId, bool enabled) {
+  enabled_[controlId] = enabled;
+}
 
 bool ConsoleDialogHost::IsControlEnabled(int controlId) const {
   const auto it = enabled_.find(controlId);

@@ -51,9 +51,9 @@ class MonitorObserver : public DialogObserver {
     printer_.PrintWithFields("device", name, "\"code\":" + std::to_string(event));
   }
   void OnButtonEvent(std::uint16_t usagePage, std::uint16_t usage) override {
-    printer_.PrintWithFields("button", "usage page " + Hex4(usagePage) + ", usage " + Hex4(usage),
-                             "\"usagePage\":" + std::to_string(usagePage) +
-                                 ",\"usage\":" + std::to_string(usage));
+    printer_.PrintWithFields(
+        "button", "usage page " + Hex4(usagePage) + ", usage " + Hex4(usage),
+        "\"usagePage\":" + std::to_string(usagePage) + ",\"usage\":" + std::to_string(usage));
   }
   void OnMuteToggled(std::int32_t valueRead, std::int32_t valueWritten) override {
     printer_.PrintWithFields(
@@ -80,7 +80,9 @@ void FollowRestart(ConsoleDialogHost& host, DeviceDialog& dialog) {
 }
 
 std::atomic<bool> interrupted{false};
-extern "C" void OnInterrupt(int) { interrupted = true; }
+extern "C" void OnInterrupt(int) {
+  interrupted = true;
+}
 
 }  // namespace
 
@@ -103,7 +105,8 @@ int RunListCommand(PlatformServices& services, EventPrinter& printer) {
     printer.PrintWithFields(
         "adapter",
         path + "  " + Hex4(attributes.vendorId) + ":" + Hex4(attributes.productId) + "  " +
-            manufacturer + "  " + product + (productRead ? "" : "  (not usable: no product string)"),
+            manufacturer + "  " + product +
+            (productRead ? "" : "  (not usable: no product string)"),
         "\"path\":" + JsonQuote(path) + ",\"vendorId\":" + std::to_string(attributes.vendorId) +
             ",\"productId\":" + std::to_string(attributes.productId) +
             ",\"manufacturer\":" + JsonQuote(manufacturer) + ",\"product\":" + JsonQuote(product));
@@ -134,8 +137,8 @@ int RunVersionsCommand(PlatformServices& services, EventPrinter& printer) {
   host.DispatchQueued(dialog);
   printer.Finish();
   if (!dialog.Channel().IsOpen()) return SaveAndReturn(services, kExitNoAdapter);
-  return SaveAndReturn(services,
-                       host.GetControlText(kVersionLine).rfind("USB ", 0) == 0 ? kExitDone : kExitFailed);
+  return SaveAndReturn(
+      services, host.GetControlText(kVersionLine).rfind("USB ", 0) == 0 ? kExitDone : kExitFailed);
 }
 
 int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
@@ -151,8 +154,9 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
     dialog.OnCommand(kDownloadButton);
     printer.Finish();
     host.DispatchQueued(dialog);
-    const bool succeeded = !host.MessagesShown().empty() &&
-                           host.MessagesShown().back() == LoadResourceString(kDownloadSucceededString);
+    const bool succeeded =
+        !host.MessagesShown().empty() &&
+        host.MessagesShown().back() == LoadResourceString(kDownloadSucceededString);
     if (succeeded) FollowRestart(host, dialog);
     return SaveAndReturn(services, succeeded ? kExitDone : kExitFailed);
   }

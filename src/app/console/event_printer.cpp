@@ -9,8 +9,8 @@
 namespace kr35 {
 
 std::string JsonQuote(std::string_view text) {
-  return nlohmann::json(std::string(text)).dump(-1, ' ', false,
-                                                nlohmann::json::error_handler_t::replace);
+  return nlohmann::json(std::string(text))
+      .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 void EventPrinter::Print(std::string_view kind, std::string_view text) {
@@ -53,7 +53,8 @@ bool EventPrinter::DrawProgress(std::string_view text) {
   constexpr int kWidth = 40;
   const int filled = std::clamp(percent, 0, 100) * kWidth / 100;
   std::fprintf(out_, "\r%.*s [%s%s] %3d %%", static_cast<int>(part.size()), part.data(),
-               std::string(filled, '#').c_str(), std::string(kWidth - filled, '.').c_str(), percent);
+               std::string(filled, '#').c_str(), std::string(kWidth - filled, '.').c_str(),
+               percent);
   progressOpen_ = true;
   return true;
 }

@@ -14,7 +14,8 @@ namespace kr35 {
 namespace {
 
 // Prints one image's header; true when the image is complete and its checksum matches.
-bool PrintImage(const std::string& name, std::span<const std::uint8_t> bytes, EventPrinter& printer) {
+bool PrintImage(const std::string& name, std::span<const std::uint8_t> bytes,
+                EventPrinter& printer) {
   const FirmwareImage image(bytes);
   if (!image.HasHeader()) {
     printer.PrintWithFields("image", name + ": not an image: shorter than the 8-byte header",
@@ -24,10 +25,11 @@ bool PrintImage(const std::string& name, std::span<const std::uint8_t> bytes, Ev
   const bool complete = image.IsComplete();
   const bool matches = image.ChecksumMatches();
   char text[256];
-  std::snprintf(text, sizeof text,
-                "%s: payloadLength %u, checksum 0x%04X, version %04x, %s", name.c_str(),
-                image.PayloadLength(), image.Checksum(), image.Version(),
-                !complete ? "payload truncated" : matches ? "checksum matches" : "checksum does NOT match");
+  std::snprintf(text, sizeof text, "%s: payloadLength %u, checksum 0x%04X, version %04x, %s",
+                name.c_str(), image.PayloadLength(), image.Checksum(), image.Version(),
+                !complete ? "payload truncated"
+                : matches ? "checksum matches"
+                          : "checksum does NOT match");
   char fields[256];
   std::snprintf(fields, sizeof fields,
                 "\"name\":%s,\"payloadLength\":%u,\"checksum\":%u,\"version\":%u,\"complete\":%s,"
@@ -44,8 +46,9 @@ int RunImageCommand(const std::string& source, EventPrinter& printer) {
   if (source == "builtin") {
     bool allMatch = true;
     for (const auto& [id, name] : {std::pair{kUsbImageId, "USB"}, std::pair{kDspImageId, "DSP"}}) {
-      allMatch = PrintImage(std::to_string(id) + " (" + name + ")", LoadBuiltInImage(id), printer) &&
-                 allMatch;
+      allMatch =
+          PrintImage(std::to_string(id) + " (" + name + ")", LoadBuiltInImage(id), printer) &&
+          allMatch;
     }
     return allMatch ? kExitDone : kExitFailed;
   }
@@ -67,8 +70,8 @@ int RunConvertCommand(const std::string& usbHex, const std::string& dspHex,
   // Every named file is read before anything is written, so an unreadable
   // file leaves no dump behind.
   std::vector<std::pair<FirmwarePart, HexFileImage>> images;
-  for (const auto& [path, part] : {std::pair{dspHex, FirmwarePart::kDsp},
-                                   std::pair{usbHex, FirmwarePart::kUsb}}) {
+  for (const auto& [path, part] :
+       {std::pair{dspHex, FirmwarePart::kDsp}, std::pair{usbHex, FirmwarePart::kUsb}}) {
     if (path.empty()) continue;
     HexFileImage file = ReadHexFileImage(path, part);
     if (!file.readable) {
@@ -89,9 +92,9 @@ int RunConvertCommand(const std::string& usbHex, const std::string& dspHex,
       return kExitFailed;
     }
     const std::string name(DumpFileName(part));
-    printer.PrintWithFields("dump", name + ": " + std::to_string(file.Image().size()) + " bytes",
-                            "\"file\":" + JsonQuote(name) +
-                                ",\"bytes\":" + std::to_string(file.Image().size()));
+    printer.PrintWithFields(
+        "dump", name + ": " + std::to_string(file.Image().size()) + " bytes",
+        "\"file\":" + JsonQuote(name) + ",\"bytes\":" + std::to_string(file.Image().size()));
   }
   printer.Print("info", allConverted ? "Success!" : "Fail!");
   return allConverted ? kExitDone : kExitFailed;

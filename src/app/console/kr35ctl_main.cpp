@@ -1,6 +1,6 @@
 // kr35ctl: the download utility's dialogs on a terminal.
-#include <CLI/CLI.hpp>
 #include <unistd.h>
+#include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <iostream>
@@ -42,8 +42,9 @@ int main(int argc, char** argv) {
                                   "Use the simulated adapter, optionally with a scenario file")
                        ->expected(0, 1)
                        ->default_str("-");
-  app.add_option("--sim-trace", global.simTrace, "Write every report the simulated adapter "
-                                                  "receives and sends to this file (JSON lines)");
+  app.add_option("--sim-trace", global.simTrace,
+                 "Write every report the simulated adapter "
+                 "receives and sends to this file (JSON lines)");
   app.add_option("--sim-state", global.simState,
                  "Keep the simulated adapter's firmware in this file between runs");
   app.add_flag("--json", global.json, "Print one JSON object per event");
@@ -61,8 +62,9 @@ int main(int argc, char** argv) {
   auto* list = app.add_subcommand("list", "List the HID interfaces that are the adapter");
   auto* versions = app.add_subcommand("versions", "Show the installed firmware versions");
 
-  auto* download = app.add_subcommand("download", "Download firmware: the built-in images, "
-                                                  "or the FULL mode's Intel HEX files");
+  auto* download = app.add_subcommand("download",
+                                      "Download firmware: the built-in images, "
+                                      "or the FULL mode's Intel HEX files");
   ConsoleOptions console;
   download->add_flag("--yes", console.assumeYes, "Answer OK to the confirmation");
   download->add_option("--usb", usbHex, "FULL mode: Intel HEX file of the USB part");
@@ -80,7 +82,9 @@ int main(int argc, char** argv) {
   }
 
   const bool tty = isatty(STDOUT_FILENO) != 0;
-  EventPrinter printer(global.json ? OutputStyle::kJson : tty ? OutputStyle::kTerminal : OutputStyle::kLines,
+  EventPrinter printer(global.json ? OutputStyle::kJson
+                       : tty       ? OutputStyle::kTerminal
+                                   : OutputStyle::kLines,
                        stdout);
   console.interactive = isatty(STDIN_FILENO) != 0;
 

@@ -23,7 +23,8 @@ class PlatformServices {
  public:
   virtual ~PlatformServices() = default;
   // Null with `error` set when a scenario, trace or state file cannot be used.
-  static std::unique_ptr<PlatformServices> Create(const ServiceOptions& options, std::string& error);
+  static std::unique_ptr<PlatformServices> Create(const ServiceOptions& options,
+                                                  std::string& error);
 
   virtual HidBackend& Hid() = 0;
   virtual DeviceNotificationBackend* Notifications() = 0;

@@ -76,12 +76,13 @@ TEST(ConsoleDialogHostTest, MessageBoxAnswers) {
   EXPECT_EQ(yes.ShowMessageBox("go?", MessageBoxIcon::kExclamation, MessageBoxButtons::kOkCancel),
             MessageBoxResult::kOk);
   // A failure box is never retried on its own: --yes would otherwise loop.
-  EXPECT_EQ(yes.ShowMessageBox("failed", MessageBoxIcon::kQuestion, MessageBoxButtons::kRetryCancel),
-            MessageBoxResult::kCancel);
+  EXPECT_EQ(
+      yes.ShowMessageBox("failed", MessageBoxIcon::kQuestion, MessageBoxButtons::kRetryCancel),
+      MessageBoxResult::kCancel);
   ConsoleDialogHost noTerminal(printer, false, false);
-  EXPECT_EQ(noTerminal.ShowMessageBox("go?", MessageBoxIcon::kExclamation,
-                                      MessageBoxButtons::kOkCancel),
-            MessageBoxResult::kCancel);
+  EXPECT_EQ(
+      noTerminal.ShowMessageBox("go?", MessageBoxIcon::kExclamation, MessageBoxButtons::kOkCancel),
+      MessageBoxResult::kCancel);
   EXPECT_EQ(out.Text(), "message: go?\nmessage: failed\nmessage: go?\n");
 }
 
@@ -93,7 +94,8 @@ TEST(ConsoleDialogHostTest, MessagesPostedFromAnotherThreadArriveInOrder) {
   std::thread poster([&] {
     for (std::uintptr_t i = 0; i < 100; ++i) host.Post(DialogMessage{WM_HID_EVENT, i, 0});
   });
-  while (controller.received.size() < 100) host.DispatchFor(controller, std::chrono::milliseconds(50));
+  while (controller.received.size() < 100)
+    host.DispatchFor(controller, std::chrono::milliseconds(50));
   poster.join();
   for (std::uintptr_t i = 0; i < 100; ++i) EXPECT_EQ(controller.received[i].wParam, i);
 }
