@@ -52,7 +52,9 @@ HidpCaps FromHidpCaps(const HIDP_CAPS& caps) {
   return result;
 }
 
-HidpCapability FromHidpValueCaps(const HIDP_VALUE_CAPS& caps) {
+// The fields value and button capabilities share.
+template <typename Caps>
+HidpCapability FromCommonCaps(const Caps& caps) {
   HidpCapability result;
   result.usagePage = caps.UsagePage;
   result.reportId = caps.ReportID;
@@ -64,6 +66,11 @@ HidpCapability FromHidpValueCaps(const HIDP_VALUE_CAPS& caps) {
     result.usage = result.usageMin = result.usageMax = caps.NotRange.Usage;
   }
   result.linkCollection = caps.LinkCollection;
+  return result;
+}
+
+HidpCapability FromHidpValueCaps(const HIDP_VALUE_CAPS& caps) {
+  HidpCapability result = FromCommonCaps(caps);
   result.bitSize = caps.BitSize;
   result.reportCount = caps.ReportCount;
   result.logicalMin = caps.LogicalMin;
@@ -72,17 +79,7 @@ HidpCapability FromHidpValueCaps(const HIDP_VALUE_CAPS& caps) {
 }
 
 HidpCapability FromHidpButtonCaps(const HIDP_BUTTON_CAPS& caps) {
-  HidpCapability result;
-  result.usagePage = caps.UsagePage;
-  result.reportId = caps.ReportID;
-  result.isRange = caps.IsRange != FALSE;
-  if (result.isRange) {
-    result.usageMin = caps.Range.UsageMin;
-    result.usageMax = caps.Range.UsageMax;
-  } else {
-    result.usage = result.usageMin = result.usageMax = caps.NotRange.Usage;
-  }
-  result.linkCollection = caps.LinkCollection;
+  HidpCapability result = FromCommonCaps(caps);
   result.bitSize = 1;
   return result;
 }
