@@ -20,7 +20,7 @@ DeviceDialog::DeviceDialog(int templateId, DialogHost& host, const DialogEnviron
       templateId_(templateId),
       notifier_(environment.notifications),
       mixer_(environment.mixer),
-      channel_(environment.hid, environment.timing) {}
+      channel_(environment.hid, environment.timing, *environment.clock) {}
 
 bool DeviceDialog::OnDialogInit() {
   RefreshControls();  // the info line shows the empty text instead of the template's

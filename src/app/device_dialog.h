@@ -25,6 +25,8 @@ struct DialogEnvironment {
   DeviceNotificationBackend* notifications = nullptr;  // null: plug and unplug are not followed
   MixerApi& mixer;
   Timing timing{};
+  // The clock the exchange waits on; a dialog host may give one that keeps its window alive.
+  Clock* clock = &RealClock();
 };
 
 // Told what the dialog does with device notices, button events and the mixer;

@@ -5,9 +5,11 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "protocol/clock.h"
+
 namespace kr35 {
 
-class Event {
+class Event : public Waitable {
  public:
   void Set() {
     // Notified under the lock: a waiter that sees the flag may destroy the
@@ -21,7 +23,7 @@ class Event {
     signalled_ = false;
   }
   // Waits at most `timeout`; true (and cleared) when it was set.
-  bool Wait(std::chrono::milliseconds timeout) {
+  bool Wait(std::chrono::milliseconds timeout) override {
     std::unique_lock lock(mutex_);
     if (!condition_.wait_for(lock, timeout, [this] { return signalled_; })) return false;
     signalled_ = false;

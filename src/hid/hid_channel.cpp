@@ -111,7 +111,8 @@ void DispatchReport(ReaderContext& context) {
 
 }  // namespace
 
-HidChannel::HidChannel(HidBackend& backend, Timing timing) : HidDevice(backend), timing_(timing) {
+HidChannel::HidChannel(HidBackend& backend, Timing timing, Clock& clock)
+    : HidDevice(backend), timing_(timing), clock_(clock) {
   readerContext_.responseEvent = &outputReport_.responseEvent;
 }
 
@@ -207,7 +208,7 @@ void HidChannel::ReaderProcedure(ReaderContext& context) {
 bool HidChannel::ExchangeOnce(const CommandFrame& frame, std::string& text) {
   text.clear();
   if (WriteCommand(frame) == 0) return false;
-  if (!outputReport_.responseEvent.Wait(timing_.responseWait)) return false;
+  if (!clock_.WaitFor(outputReport_.responseEvent, timing_.responseWait)) return false;
   return TakeResponse(text);
 }
 

@@ -33,7 +33,7 @@ struct ReaderContext {
 
 class HidChannel : public HidDevice, public CommandPort {
  public:
-  explicit HidChannel(HidBackend& backend, Timing timing = {});
+  explicit HidChannel(HidBackend& backend, Timing timing = {}, Clock& clock = RealClock());
   ~HidChannel() override;
 
   void Close() override;
@@ -48,6 +48,7 @@ class HidChannel : public HidDevice, public CommandPort {
   bool ExchangeOnce(const CommandFrame& frame, std::string& text) override;
   bool TakeResponse(std::string& text);
   const ResponseFrame& LastResponse() const override { return lastResponse_; }
+  Clock& GetClock() override { return clock_; }
   std::uint16_t OutputReportByteLength() const override {
     return capabilities_.outputReportByteLength;
   }
@@ -64,6 +65,7 @@ class HidChannel : public HidDevice, public CommandPort {
   void StopReader();
 
   Timing timing_;
+  Clock& clock_;
   HidpCaps capabilities_{};
   std::unique_ptr<PreparsedData> preparsedData_;
   ReaderContext readerContext_;

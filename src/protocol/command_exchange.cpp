@@ -1,7 +1,5 @@
 #include "protocol/command_exchange.h"
 
-#include <thread>
-
 namespace kr35 {
 
 bool SendCommand(CommandPort& port, const Timing& timing, const CommandFrame& frame,
@@ -9,7 +7,7 @@ bool SendCommand(CommandPort& port, const Timing& timing, const CommandFrame& fr
   text.clear();
   if (port.ExchangeOnce(frame, text)) return true;
   for (int attempt = 1; attempt < timing.attempts; ++attempt) {
-    std::this_thread::sleep_for(timing.retryPause);
+    port.GetClock().SleepFor(timing.retryPause);
     if (port.ExchangeOnce(frame, text)) return true;
   }
   return false;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "protocol/clock.h"
 #include "protocol/frames.h"
 
 namespace kr35 {
@@ -19,6 +20,8 @@ class CommandPort {
   virtual const ResponseFrame& LastResponse() const = 0;
   // Byte length of the adapter's output report, report-id byte included.
   virtual std::uint16_t OutputReportByteLength() const = 0;
+  // The clock its waits run on; the exchange's pauses use it too.
+  virtual Clock& GetClock() { return RealClock(); }
 };
 
 }  // namespace kr35

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
-#include <thread>
 
 #include "protocol/command_exchange.h"
 
@@ -60,7 +59,7 @@ bool DownloadUsbFirmware(CommandPort& port, const Timing& timing, const Firmware
   } else {
     info.SetInfoText("100 percent");
     SendCommand(port, timing, MakeCodeFrame(CMD_USB_FINISH), text);
-    std::this_thread::sleep_for(timing.finishPause);
+    port.GetClock().SleepFor(timing.finishPause);
     result = true;
   }
   info.RefreshControls();
