@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/console/event_printer.h"
-#include "app/console/platform_services.h"
+#include "services/platform_services.h"
 
 namespace kr35 {
 

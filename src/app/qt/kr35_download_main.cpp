@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/console/platform_services.h"
+#include "services/platform_services.h"
 #include "app/full_dialog.h"
-#include "app/qt/download_options.h"
+#include "app/download_options.h"
 #include "app/qt/run_qt_dialog.h"
 #include "app/standard_dialog.h"
 

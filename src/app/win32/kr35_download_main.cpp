@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/console/platform_services.h"
+#include "services/platform_services.h"
 #include "app/full_dialog.h"
-#include "app/qt/download_options.h"
+#include "app/download_options.h"
 #include "app/standard_dialog.h"
 #include "app/win32/program_arguments.h"
 #include "app/win32/win32_dialog_host.h"

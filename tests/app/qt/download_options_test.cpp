@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/qt/download_options.h"
+#include "app/download_options.h"
 
 namespace kr35 {
 

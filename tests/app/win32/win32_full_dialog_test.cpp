@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/console/platform_services.h"
+#include "services/platform_services.h"
 #include "app/dialog_ids.h"
 #include "app/full_dialog.h"
 #include "app/win32/dialog_answerer.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/console/platform_services.h"
+#include "services/platform_services.h"
 #include "app/dialog_ids.h"
 #include "app/standard_dialog.h"
 #include "app/ui_resources.h"

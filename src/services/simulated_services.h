@@ -3,7 +3,7 @@
 // the state file.
 #pragma once
 
-#include "app/console/platform_services.h"
+#include "services/platform_services.h"
 
 namespace kr35 {
 

@@ -1,4 +1,4 @@
-#include "app/console/simulated_services.h"
+#include "services/simulated_services.h"
 
 #include <filesystem>
 

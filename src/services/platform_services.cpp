@@ -1,7 +1,7 @@
 // The platform services on Linux: hidraw and libudev for the HID interfaces
 // and their notices, ALSA for the mixers.
-#include "app/console/native_services.h"
-#include "app/console/simulated_services.h"
+#include "services/native_services.h"
+#include "services/simulated_services.h"
 #include "hid/hidraw/hidraw_backend.h"
 #include "hid/hidraw/udev_notification_backend.h"
 #include "mixer/alsa/alsa_mixer.h"

@@ -1,4 +1,4 @@
-#include "app/qt/download_options.h"
+#include "app/download_options.h"
 
 #include <string_view>
 

@@ -1,7 +1,7 @@
 // The platform services on Windows: hid.dll and setupapi for the HID
 // interfaces, RegisterDeviceNotificationA for the notices, winmm for the mixers.
-#include "app/console/native_services.h"
-#include "app/console/simulated_services.h"
+#include "services/native_services.h"
+#include "services/simulated_services.h"
 #include "hid/win32/win32_hid_backend.h"
 #include "hid/win32/win32_notification_backend.h"
 #include "mixer/winmm/winmm_mixer.h"
