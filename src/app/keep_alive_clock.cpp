@@ -7,19 +7,15 @@ namespace kr35 {
 
 KeepAliveClock::KeepAliveClock(std::function<void()> turn, std::chrono::milliseconds slice,
                                Clock& base)
-    : turn_(std::move(turn)),
-      slice_(std::max(slice, std::chrono::milliseconds{1})),
-      base_(base),
-      lastTurn_(base.Now()) {}
+    : turn_(std::move(turn)), slice_(std::max(slice, std::chrono::milliseconds{1})), base_(base) {}
 
 void KeepAliveClock::ResetLongestGap() {
-  lastTurn_ = Now();
+  lastTurn_.reset();
   longestGap_ = std::chrono::nanoseconds{0};
 }
 
 void KeepAliveClock::TakeTurn() {
-  const std::chrono::nanoseconds now = Now();
-  longestGap_ = std::max(longestGap_, now - lastTurn_);
+  if (lastTurn_) longestGap_ = std::max(longestGap_, Now() - *lastTurn_);
   if (turn_) turn_();
   lastTurn_ = Now();
 }

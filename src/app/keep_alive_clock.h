@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 #include "protocol/clock.h"
 
@@ -28,7 +29,8 @@ class KeepAliveClock final : public Clock {
   bool WaitFor(Waitable& event, std::chrono::milliseconds timeout) override;
 
   // The longest time between two turns since the last ResetLongestGap (or
-  // since construction): how long the window went without its events.
+  // since construction): how long the window went without its events while
+  // the dialog thread was busy.
   std::chrono::nanoseconds LongestGap() const { return longestGap_; }
   void ResetLongestGap();
 
@@ -39,7 +41,7 @@ class KeepAliveClock final : public Clock {
   std::function<void()> turn_;
   std::chrono::milliseconds slice_;
   Clock& base_;
-  std::chrono::nanoseconds lastTurn_;
+  std::optional<std::chrono::nanoseconds> lastTurn_;  // none before the first turn
   std::chrono::nanoseconds longestGap_{0};
 };
 

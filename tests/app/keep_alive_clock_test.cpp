@@ -73,8 +73,10 @@ TEST(KeepAliveClock, TakesATurnEverySliceAndKeepsTheDurations) {
 
 TEST(KeepAliveClock, ReportsTheLongestTimeWithoutATurn) {
   Recorded recorded;
-  recorded.base.now = 500ms;  // idle before the measurement starts
+  recorded.clock.SleepFor(1ms);
+  recorded.base.now = 500ms;  // the window's own loop ran meanwhile
   recorded.clock.ResetLongestGap();
+  recorded.base.now += 70ms;  // before the first turn: not a gap between turns
   recorded.clock.SleepFor(4ms);
   recorded.base.now += 42ms;  // the handler works between two waits
   recorded.clock.SleepFor(30ms);
