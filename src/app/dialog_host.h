@@ -7,7 +7,9 @@
 #include <optional>
 #include <string>
 
+#include "app/dialog_controller.h"
 #include "hid/dialog_queue.h"
+#include "protocol/clock.h"
 
 namespace kr35 {
 
@@ -33,6 +35,18 @@ class DialogHost : public DialogQueue {
   virtual void AppendSystemMenuItem(int commandId, const std::string& text) = 0;
   // Sets the dialog's large and small icon.
   virtual void SetDialogIcon(int iconId) = 0;
+  // The clock the dialog's command exchanges wait on. A host with a window
+  // gives one that keeps the window painting during the waits.
+  virtual Clock& WaitClock() { return RealClock(); }
+};
+
+// A host with a window of its own, which it runs modally.
+class ModalDialogHost : public DialogHost {
+ public:
+  // Creates the window of the controller's template, runs the controller's
+  // OnDialogInit and then the modal loop until the dialog is closed. Returns
+  // the dialog's result, or -1 when the window cannot be created.
+  virtual int RunModal(DialogController& controller) = 0;
 };
 
 }  // namespace kr35

@@ -8,32 +8,6 @@ namespace {
 
 using ::testing::ElementsAre;
 
-struct ModeCase {
-  const char* commandLine;
-  const char* parameter;
-  DownloadMode mode;
-};
-
-class CommandLineModeTest : public ::testing::TestWithParam<ModeCase> {};
-
-TEST_P(CommandLineModeTest, PicksParameterAndMode) {
-  const ModeCase& c = GetParam();
-  const std::string parameter = FindParameter(SplitCommandLine(c.commandLine));
-  EXPECT_EQ(parameter, c.parameter);
-  EXPECT_EQ(ModeForParameter(parameter), c.mode);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Modes, CommandLineModeTest,
-    ::testing::Values(ModeCase{"", "", DownloadMode::kStandard},
-                      ModeCase{"-x /y --long", "", DownloadMode::kStandard},
-                      ModeCase{"saveasresfile", "saveasresfile", DownloadMode::kFull},
-                      ModeCase{"SaveAsResFile", "SaveAsResFile", DownloadMode::kFull},
-                      ModeCase{"/nologo saveasresfile", "saveasresfile", DownloadMode::kFull},
-                      ModeCase{"first second", "first", DownloadMode::kFull},
-                      ModeCase{"\"my file.hex\" other", "my file.hex", DownloadMode::kFull},
-                      ModeCase{"\"\" word", "word", DownloadMode::kFull}));
-
 TEST(SplitCommandLine, QuotesAndBackslashesFollowRuntimeRules) {
   EXPECT_THAT(SplitCommandLine("  a\tb\" c \"d  "), ElementsAre("a", "b c d"));
   EXPECT_THAT(SplitCommandLine("a \"\" \"open"), ElementsAre("a", "", "open"));

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -24,8 +25,15 @@ struct ShownMessageBox {
   MessageBoxButtons buttons;
 };
 
-class FakeDialogHost : public DialogHost {
+class FakeDialogHost : public ModalDialogHost {
  public:
+  // Records the run and hands the controller to `onRunModal`; no window.
+  int RunModal(DialogController& controller) override {
+    if (onRunModal) onRunModal(controller);
+    return 0;
+  }
+  std::function<void(DialogController&)> onRunModal;
+
   // Control texts: the current one, and every text set, in order.
   void SetControlText(int controlId, const std::string& text) override {
     texts_[controlId].push_back(text);

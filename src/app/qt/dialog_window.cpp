@@ -13,8 +13,13 @@ namespace {
 QWidget* CreateControl(const ControlTemplate& control, QWidget* parent) {
   const QString text = QString::fromStdString(control.text);
   switch (control.kind) {
-    case ControlKind::kPushButton:
-      return new QPushButton(text, parent);
+    case ControlKind::kPushButton: {
+      // The templates have no default button: Enter on the dialog or in a
+      // path box clicks nothing.
+      auto* button = new QPushButton(text, parent);
+      button->setAutoDefault(false);
+      return button;
+    }
     case ControlKind::kEditBox: {
       auto* edit = new QLineEdit(text, parent);
       edit->setFrame(control.border);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -24,6 +25,12 @@ namespace kr35 {
 namespace {
 
 QEvent::Type PostedMessageType() {
+  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
+}
+
+// Asks the receiver to deliver the messages held during a turn.
+QEvent::Type DeliverHeldType() {
   static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
   return type;
 }
@@ -72,13 +79,42 @@ class QtDialogHost::MessageReceiver : public QObject {
   explicit MessageReceiver(QtDialogHost& host) : host_(host) {}
 
   bool event(QEvent* event) override {
-    if (event->type() != PostedMessageType()) return QObject::event(event);
-    host_.Deliver(static_cast<PostedMessageEvent*>(event)->Message());
-    return true;
+    if (event->type() == PostedMessageType()) {
+      host_.Deliver(static_cast<PostedMessageEvent*>(event)->Message());
+      return true;
+    }
+    if (event->type() == DeliverHeldType()) {
+      host_.deliveryPosted_ = false;
+      host_.DeliverHeld();
+      return true;
+    }
+    return QObject::event(event);
   }
 
  private:
   QtDialogHost& host_;
+};
+
+// Installed on the application during a turn: swallows keys, mouse, wheel,
+// touch, shortcuts and close requests, so that nothing the user does reaches
+// the dialog while a handler runs. Paints, exposes and the window manager's
+// pings pass.
+class QtDialogHost::InputDiscarder : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::Close:
+      case QEvent::Shortcut:
+      case QEvent::ShortcutOverride:
+      case QEvent::ContextMenu:
+        event->ignore();
+        return true;
+      default:
+        if (!event->isInputEvent()) return false;
+        event->ignore();
+        return true;
+    }
+  }
 };
 
 QtDialogHost::QtDialogHost() : receiver_(new MessageReceiver(*this)) {}
@@ -99,7 +135,38 @@ void QtDialogHost::Post(const DialogMessage& message) {
 }
 
 void QtDialogHost::Deliver(const DialogMessage& message) {
+  if (turnDepth_ > 0) {
+    held_.push_back(message);
+    return;
+  }
+  DeliverHeld();  // those came first
   if (controller_ != nullptr) controller_->OnMessage(message);
+}
+
+void QtDialogHost::DeliverHeld() {
+  // A handler may take turns itself; what arrives then queues behind.
+  while (turnDepth_ == 0 && !held_.empty()) {
+    const DialogMessage message = held_.front();
+    held_.pop_front();
+    if (controller_ != nullptr) controller_->OnMessage(message);
+  }
+}
+
+void QtDialogHost::KeepWindowAlive() {
+  InputDiscarder discarder;
+  QCoreApplication::instance()->installEventFilter(&discarder);
+  ++turnDepth_;
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  --turnDepth_;
+  QCoreApplication::instance()->removeEventFilter(&discarder);
+  // Held messages go out once the handler has returned to an event loop.
+  if (!held_.empty() && !deliveryPosted_) {
+    std::lock_guard lock(receiverMutex_);
+    if (receiver_ != nullptr) {
+      deliveryPosted_ = true;
+      QCoreApplication::postEvent(receiver_, new QEvent(DeliverHeldType()));
+    }
+  }
 }
 
 bool QtDialogHost::Create(DialogController& controller) {

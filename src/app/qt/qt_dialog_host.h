@@ -3,6 +3,12 @@
 // messages to the controller in order, and provides message boxes, the wait
 // cursor and the file-open dialog.
 //
+// While a handler holds the GUI thread in a command exchange, the dialog
+// waits on the host's clock, which between short slices lets Qt paint and
+// answer the window manager. User input that arrives meanwhile is discarded
+// (the dialog takes none while it works), and messages posted to the dialog
+// are held and delivered afterwards, in order.
+//
 // Qt offers no access to a window's system menu on Linux. The host keeps its
 // own "system menu" instead: it opens on a right click into the dialog and on
 // Alt+Space, holds "Close" and the items appended by the controller.
@@ -12,16 +18,18 @@
 #include <QMenu>
 #include <QPointer>
 #include <QString>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 
 #include "app/dialog_controller.h"
 #include "app/dialog_host.h"
+#include "app/keep_alive_clock.h"
 
 namespace kr35 {
 
-class QtDialogHost final : public DialogHost {
+class QtDialogHost final : public ModalDialogHost {
  public:
   // Must be created on the GUI thread, after the QApplication.
   QtDialogHost();
@@ -32,9 +40,8 @@ class QtDialogHost final : public DialogHost {
   // Builds the window of the controller's template and binds the controller
   // to it; the window is not shown. False for an unknown template.
   bool Create(DialogController& controller);
-  // Create, the controller's OnDialogInit, then the modal run until the
-  // dialog is closed. Returns the dialog's result, or -1 for an unknown template.
-  int RunModal(DialogController& controller);
+  // ModalDialogHost
+  int RunModal(DialogController& controller) override;
   // Unbinds the controller: later clicks and posted messages are dropped.
   void Detach() { controller_ = nullptr; }
 
@@ -59,11 +66,16 @@ class QtDialogHost final : public DialogHost {
   std::optional<std::string> BrowseForFile() override;
   void AppendSystemMenuItem(int commandId, const std::string& text) override;
   void SetDialogIcon(int iconId) override;
+  KeepAliveClock& WaitClock() override { return clock_; }
 
  private:
   class MessageReceiver;
+  class InputDiscarder;
 
   void Deliver(const DialogMessage& message);
+  void DeliverHeld();
+  // One turn of Qt's event handling from inside a handler (the clock's turn).
+  void KeepWindowAlive();
   void BuildSystemMenu();
 
   DialogController* controller_ = nullptr;
@@ -74,6 +86,12 @@ class QtDialogHost final : public DialogHost {
 
   std::mutex receiverMutex_;  // guards receiver_ against Post from other threads
   MessageReceiver* receiver_ = nullptr;
+
+  // GUI thread only.
+  int turnDepth_ = 0;               // inside KeepWindowAlive
+  std::deque<DialogMessage> held_;  // posted messages that arrived during a turn
+  bool deliveryPosted_ = false;     // an event to deliver held_ is on its way
+  KeepAliveClock clock_{[this] { KeepWindowAlive(); }};
 };
 
 }  // namespace kr35

@@ -16,6 +16,19 @@ UINT PostedMessageCode(std::uint32_t message) {
   return message == WM_DEVICECHANGE ? kQueuedDeviceChange : message;
 }
 
+// The messages of the user's keys and mouse, client and non-client area.
+struct MessageRange {
+  UINT first;
+  UINT last;
+};
+constexpr MessageRange kInputMessages[] = {
+    {WM_KEYFIRST, WM_KEYLAST},
+    {WM_MOUSEFIRST, WM_MOUSELAST},
+    {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK},
+};
+// Bounds one turn's painting should a window never validate itself.
+constexpr int kMaxPaintsPerTurn = 64;
+
 HCURSOR WaitCursor() {
   return LoadCursorA(nullptr, IDC_WAIT);
 }
@@ -73,7 +86,7 @@ Win32DialogHost::~Win32DialogHost() {
   while (waitCursorDepth_ > 0) EndWaitCursor();
 }
 
-INT_PTR Win32DialogHost::RunModal(DialogController& controller) {
+int Win32DialogHost::RunModal(DialogController& controller) {
   controller_ = &controller;
   modal_ = true;
   const INT_PTR result =
@@ -82,7 +95,24 @@ INT_PTR Win32DialogHost::RunModal(DialogController& controller) {
   Detach();
   modal_ = false;
   controller_ = nullptr;
-  return result;
+  return static_cast<int>(result);
+}
+
+void Win32DialogHost::KeepWindowAlive() {
+  ++turnDepth_;
+  MSG message;
+  // Taking input off the queue drops it, and also tells the system that the
+  // thread is responsive (it pulled messages within the last five seconds).
+  // Sent messages, such as device broadcasts, are handled inside PeekMessage.
+  for (const MessageRange& range : kInputMessages) {
+    while (PeekMessageA(&message, nullptr, range.first, range.last, PM_REMOVE)) {
+    }
+  }
+  for (int i = 0; i < kMaxPaintsPerTurn; ++i) {
+    if (!PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) break;
+    DispatchMessageA(&message);
+  }
+  --turnDepth_;
 }
 
 HWND Win32DialogHost::CreateModeless(DialogController& controller, HWND parent) {
@@ -170,6 +200,22 @@ void Win32DialogHost::EndDialogWindow(INT_PTR result) {
 }
 
 INT_PTR Win32DialogHost::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (turnDepth_ > 0) {
+    // Sent to the window during a turn, inside a handler.
+    switch (message) {
+      case WM_COMMAND:
+      case WM_CLOSE:
+      case WM_SYSCOMMAND:
+        return TRUE;  // the dialog takes no orders while it works
+      case WM_DEVICECHANGE:
+        // For after the handler, behind what is queued already. The
+        // controller reads only the event; lParam would not outlive the call.
+        Post({WM_DEVICECHANGE, static_cast<std::uintptr_t>(wParam), 0});
+        return FALSE;
+      default:
+        break;
+    }
+  }
   switch (message) {
     case WM_COMMAND: {
       const int id = LOWORD(wParam);

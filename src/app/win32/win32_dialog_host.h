@@ -4,6 +4,12 @@
 // dialog thread, and provides message boxes, the wait cursor, the file-open
 // dialog, the system menu and the icons. Its queue is the dialog's window,
 // so device notices and mixer notices can be registered on it.
+//
+// While a handler holds the dialog thread in a command exchange, the dialog
+// waits on the host's clock, which between short slices paints the windows
+// and takes the thread's input off its queue (discarding it), so that the
+// system does not take the window for hung. Posted messages stay queued for
+// afterwards, in order.
 #pragma once
 
 #include <atomic>
@@ -14,11 +20,12 @@
 
 #include "app/dialog_controller.h"
 #include "app/dialog_host.h"
+#include "app/keep_alive_clock.h"
 #include "hid/win32/win32_window_queue.h"
 
 namespace kr35 {
 
-class Win32DialogHost final : public DialogHost, public Win32WindowQueue {
+class Win32DialogHost final : public ModalDialogHost, public Win32WindowQueue {
  public:
   // `instance`: the module holding the templates and the icon; null for the program's own.
   explicit Win32DialogHost(HINSTANCE instance = nullptr);
@@ -26,9 +33,10 @@ class Win32DialogHost final : public DialogHost, public Win32WindowQueue {
   Win32DialogHost(const Win32DialogHost&) = delete;
   Win32DialogHost& operator=(const Win32DialogHost&) = delete;
 
-  // Runs the controller's dialog modally until its close box or Escape ends
-  // it. Returns the dialog's result, or -1 when the window cannot be created.
-  INT_PTR RunModal(DialogController& controller);
+  // ModalDialogHost: runs the controller's dialog until its close box or
+  // Escape ends it. Returns the dialog's result, or -1 when the window cannot
+  // be created.
+  int RunModal(DialogController& controller) override;
   // Creates the dialog modeless (for tests and embedding); WM_INITDIALOG runs
   // the controller's OnDialogInit as in the modal run. Null on failure.
   HWND CreateModeless(DialogController& controller, HWND parent = nullptr);
@@ -58,8 +66,11 @@ class Win32DialogHost final : public DialogHost, public Win32WindowQueue {
   std::optional<std::string> BrowseForFile() override;
   void AppendSystemMenuItem(int commandId, const std::string& text) override;
   void SetDialogIcon(int iconId) override;
+  KeepAliveClock& WaitClock() override { return clock_; }
 
  private:
+  // One turn from inside a handler (the clock's turn): paint, drop input.
+  void KeepWindowAlive();
   static INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR OnInitDialog(HWND window);
@@ -77,6 +88,9 @@ class Win32DialogHost final : public DialogHost, public Win32WindowQueue {
 
   int waitCursorDepth_ = 0;
   HCURSOR cursorBeforeWait_ = nullptr;
+
+  int turnDepth_ = 0;  // inside KeepWindowAlive
+  KeepAliveClock clock_{[this] { KeepWindowAlive(); }};
 };
 
 }  // namespace kr35

@@ -322,6 +322,31 @@ class QtDialogHostTest : public QObject {
     QCOMPARE(controller.messages[0].lParam, 0xE2);
   }
 
+  // The templates have no default button: Enter clicks nothing, whether
+  // the focus is on a button or in a path box.
+  void enterClicksNothing_data() {
+    QTest::addColumn<int>("templateId");
+    QTest::addColumn<int>("focus");
+    QTest::newRow("standard, on Version") << kStandardDialogId << kVersionButton;
+    QTest::newRow("full, in the USB path box") << kFullDialogId << kUsbPathBox;
+    QTest::newRow("full, in the DSP path box") << kFullDialogId << kDspPathBox;
+  }
+
+  void enterClicksNothing() {
+    QFETCH(int, templateId);
+    QFETCH(int, focus);
+    QtDialogHost host;
+    FakeController controller(templateId);
+    QVERIFY(host.Create(controller));
+    host.Window()->show();
+    QApplication::setActiveWindow(host.Window());
+    host.Control(focus)->setFocus();
+    QTest::keyClick(host.Control(focus), Qt::Key_Return);
+    QTest::keyClick(host.Control(focus), Qt::Key_Enter);
+    QVERIFY(controller.commands.empty());
+    QVERIFY(host.Window()->isVisible());
+  }
+
   void postsAfterDetachOrHostEndAreDropped() {
     FakeController controller(kStandardDialogId);
     {

@@ -1,12 +1,14 @@
 // The standard dialog on the Qt host and the simulated adapter, end to end:
-// the buttons, the message boxes, and the info line painted during a download
-// while queued messages wait.
+// the buttons, the message boxes, the info line painted during a download
+// while queued messages wait, and the window kept alive meanwhile.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+#include <chrono>
 
 #include "app/dialog_ids.h"
 #include "app/qt/qt_dialog_host.h"
@@ -40,10 +42,43 @@ class RecordingStandardDialog : public StandardDialog {
  public:
   using StandardDialog::StandardDialog;
   void OnMessage(const DialogMessage& message) override {
-    if (message.message == WM_HID_EVENT) infoAtHidEvent.push_back(InfoText());
+    if (message.message == WM_HID_EVENT) {
+      infoAtHidEvent.push_back(InfoText());
+      hidUsages.push_back(message.lParam);
+    }
     StandardDialog::OnMessage(message);
   }
+  void OnCommand(int controlId) override {
+    commands.push_back(controlId);
+    StandardDialog::OnCommand(controlId);
+  }
   std::vector<std::string> infoAtHidEvent;  // the info text when each button event arrived
+  std::vector<std::intptr_t> hidUsages;
+  std::vector<int> commands;
+};
+
+// Notes how long after `Ask` the watched widget is painted. The widget must
+// not be a parent of the info line, whose repaints would paint it too.
+class PaintDelay : public QObject {
+ public:
+  explicit PaintDelay(QWidget* widget) : widget_(widget) { widget->installEventFilter(this); }
+  // Asks for a paint as an expose from the window system would.
+  void Ask() {
+    delayMs = -1;
+    sinceAsked_.start();
+    widget_->update();
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint && sinceAsked_.isValid() && delayMs < 0) {
+      delayMs = sinceAsked_.elapsed();
+    }
+    return false;
+  }
+  qint64 delayMs = -1;
+
+ private:
+  QWidget* widget_;
+  QElapsedTimer sinceAsked_;
 };
 
 }  // namespace
@@ -114,6 +149,81 @@ class StandardDownloadTest : public QObject {
     QCOMPARE(dialog.infoAtHidEvent.size(), std::size_t{1});
     const std::string& info = dialog.infoAtHidEvent.front();
     QVERIFY2(info.empty() || info == "100 percent", info.c_str());
+  }
+
+  // With 5 ms per report a download takes several seconds. Meanwhile the
+  // window is painted when asked, takes no input, and posted button events
+  // wait until the download has ended.
+  void keepsTheWindowAliveDuringADownload() {
+    Scenario slow;
+    slow.hid.latencyMs = 5;
+    slow.hid.restartMs = 10;
+    SimHidBackend hid(slow);
+    SimMixer mixer(DefaultSimMixers());
+    QtDialogHost host;
+    DialogEnvironment environment{hid, &hid.Notifications(), mixer};
+    environment.clock = &host.WaitClock();
+    RecordingStandardDialog dialog(host, environment);
+
+    std::unique_ptr<PaintDelay> paint;
+    bool inputDuringDownload = false;
+    std::chrono::nanoseconds longestGap{0};
+    QStringList boxes;
+    auto duringDownload = [&] {
+      inputDuringDownload = boxes.size() == 1;  // confirmed, not yet ended
+      QWidget* window = host.Window();
+      QTest::mouseClick(host.Control(kVersionButton), Qt::LeftButton);
+      QTest::keyClick(window, Qt::Key_Return);
+      QTest::keyClick(window, Qt::Key_Escape);
+      window->close();
+      host.Post({WM_HID_EVENT, 0x0C, 0xE9});
+      host.Post({WM_HID_EVENT, 0x0C, 0xEA});
+      host.Post({WM_HID_EVENT, 0x0C, 0x01});
+      paint->Ask();
+    };
+    std::function<void()> answerBoxes = [&] {
+      QMessageBox* box = ActiveMessageBox();
+      if (box == nullptr) {
+        QTimer::singleShot(1, answerBoxes);
+        return;
+      }
+      boxes << box->text();
+      if (boxes.size() == 1) {
+        host.WaitClock().ResetLongestGap();
+        QTimer::singleShot(300, duringDownload);
+        QTimer::singleShot(0, answerBoxes);
+      } else {
+        longestGap = host.WaitClock().LongestGap();
+      }
+      box->button(QMessageBox::Ok)->click();
+    };
+    // The start-up's version query takes turns too: wait for the modal run.
+    std::function<void()> start = [&] {
+      if (!host.Window()->isVisible()) {
+        QTimer::singleShot(1, start);
+        return;
+      }
+      paint = std::make_unique<PaintDelay>(host.Control(kVersionButton));
+      QTimer::singleShot(0, answerBoxes);
+      qobject_cast<QPushButton*>(host.Control(kDownloadButton))->click();
+      QVERIFY(host.Window()->isVisible());  // neither Escape nor the close request ended it
+      host.Window()->reject();
+    };
+    QTimer::singleShot(0, start);
+    host.RunModal(dialog);
+
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes.back(), QString::fromStdString(LoadResourceString(kDownloadSucceededString)));
+    QVERIFY(inputDuringDownload);
+    QCOMPARE(dialog.commands, std::vector<int>{kDownloadButton});
+    QCOMPARE(dialog.hidUsages, (std::vector<std::intptr_t>{0xE9, 0xEA, 0x01}));
+    for (const std::string& info : dialog.infoAtHidEvent)
+      QCOMPARE(info, std::string("100 percent"));
+    qInfo("expose painted after %lld ms; longest event-loop gap during the download: %.1f ms",
+          static_cast<long long>(paint->delayMs),
+          std::chrono::duration<double, std::milli>(longestGap).count());
+    QVERIFY(paint->delayMs >= 0);
+    QVERIFY2(paint->delayMs <= 100, qPrintable(QString::number(paint->delayMs)));
   }
 };
 

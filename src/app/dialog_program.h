@@ -1,0 +1,29 @@
+// The run of a dialog program (kr35-download on Qt or on Win32) around its
+// application object: --help and --version, the platform services chosen by
+// the switches, the dialog, and keeping the simulated adapter's state.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/download_app.h"
+
+namespace kr35 {
+
+// What differs between the dialog programs.
+struct DialogProgram {
+  // Shows a text outside the dialog: the usage, the version, an error.
+  std::function<void(const std::string& text, bool isError)> showText;
+  // Shows a remark that needs no answer; may be empty.
+  std::function<void(const std::string& text)> showNote;
+  // Builds the window system and its host, and runs the app's StartUp on it.
+  std::function<void(DownloadApp& app)> runOnHost;
+};
+
+// `arguments`: the command line after the program name, as the user typed
+// it. Returns the program's exit status: 0; 1 when the simulated adapter's
+// state cannot be kept; 2 for a usage error, unusable services or no window.
+int RunDialogProgram(const std::vector<std::string>& arguments, const DialogProgram& program);
+
+}  // namespace kr35

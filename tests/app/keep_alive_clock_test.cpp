@@ -1,0 +1,87 @@
+// The keep-alive clock in virtual time: how often it hands the window a turn,
+// and that its waits end when they should.
+#include "app/keep_alive_clock.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace kr35 {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Set at a fixed virtual time.
+class Event final : public Waitable {
+ public:
+  explicit Event(std::chrono::milliseconds setAt) : setAt_(setAt) {}
+  bool Wait(std::chrono::milliseconds) override { return false; }
+  bool WaitUntil(std::chrono::nanoseconds& now, std::chrono::milliseconds timeout) {
+    if (setAt_ <= now + timeout) {
+      if (now < setAt_) now = setAt_;
+      return true;
+    }
+    now += timeout;
+    return false;
+  }
+
+ private:
+  std::chrono::nanoseconds setAt_;
+};
+
+// Time moves only when someone sleeps or waits.
+class VirtualClock final : public Clock {
+ public:
+  std::chrono::nanoseconds Now() override { return now; }
+  void SleepFor(std::chrono::milliseconds duration) override { now += duration; }
+  bool WaitFor(Waitable& event, std::chrono::milliseconds timeout) override {
+    return static_cast<Event&>(event).WaitUntil(now, timeout);
+  }
+  std::chrono::nanoseconds now{0};
+};
+
+struct Recorded {
+  VirtualClock base;
+  std::vector<long long> turnsAt;  // virtual milliseconds
+  KeepAliveClock clock{[this] { turnsAt.push_back(base.now / 1ms); }, 10ms, base};
+};
+
+TEST(KeepAliveClock, TakesATurnEverySliceAndKeepsTheDurations) {
+  Recorded sleep;
+  sleep.clock.SleepFor(35ms);
+  EXPECT_EQ(sleep.base.now, 35ms);
+  EXPECT_EQ(sleep.turnsAt, (std::vector<long long>{0, 10, 20, 30, 35}));
+
+  Recorded timeout;
+  Event never(1h);
+  EXPECT_FALSE(timeout.clock.WaitFor(never, 25ms));
+  EXPECT_EQ(timeout.base.now, 25ms);
+  EXPECT_EQ(timeout.turnsAt, (std::vector<long long>{0, 10, 20}));
+
+  Recorded answered;
+  Event soon(15ms);
+  EXPECT_TRUE(answered.clock.WaitFor(soon, 2000ms));
+  EXPECT_EQ(answered.base.now, 15ms);
+  EXPECT_EQ(answered.turnsAt, (std::vector<long long>{0, 10}));
+
+  Recorded immediate;  // a zero wait still looks at the event once
+  Event already(0ms);
+  EXPECT_TRUE(immediate.clock.WaitFor(already, 0ms));
+  EXPECT_FALSE(immediate.clock.WaitFor(never, 0ms));
+  EXPECT_EQ(immediate.base.now, 0ms);
+}
+
+TEST(KeepAliveClock, ReportsTheLongestTimeWithoutATurn) {
+  Recorded recorded;
+  recorded.clock.SleepFor(1ms);
+  recorded.base.now = 500ms;  // the window's own loop ran meanwhile
+  recorded.clock.ResetLongestGap();
+  recorded.base.now += 70ms;  // before the first turn: not a gap between turns
+  recorded.clock.SleepFor(4ms);
+  recorded.base.now += 42ms;  // the handler works between two waits
+  recorded.clock.SleepFor(30ms);
+  EXPECT_EQ(recorded.clock.LongestGap(), 42ms);
+}
+
+}  // namespace
+}  // namespace kr35
