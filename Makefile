@@ -38,7 +38,16 @@ bench: build
 	@scripts/run-benchmarks.sh $(BUILD)
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz build-windows build-kernel
+	rm -rf build build-asan build-tsan build-fuzz build-windows build-kernel build-package
+
+# The Debian package, built by Debian's tools and checked by lintian, in
+# build-package/ (docs/packaging.md); then installed, used and purged.
+.PHONY: package test-package
+package:
+	@JOBS=$(JOBS) scripts/build-package.sh build-package
+
+test-package: package
+	@scripts/test-package.sh build-package
 
 # The Windows executables, cross-built with mingw-w64 in build-windows/; their
 # tests under Wine (docs/windows.md).
@@ -52,6 +61,15 @@ test-windows: windows
 # docs/images/windows-standard-dialog.png.
 smoke-windows: windows
 	@scripts/windows-smoke.sh build-windows
+
+# The Windows installer and the portable zip, in build-windows/package/
+# (docs/packaging.md); then the installer under Wine.
+.PHONY: windows-installer test-windows-installer
+windows-installer: windows
+	@scripts/build-windows-installer.sh build-windows
+
+test-windows-installer: windows-installer
+	@scripts/test-windows-installer.sh build-windows
 
 # The programs on Debian's kernel in a QEMU VM, with kr35-sim as the adapter (docs/kernel-test.md).
 .PHONY: test-kernel

@@ -8,28 +8,9 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=$(cd "${1:-build-windows}" && pwd)
 
-export WINEPREFIX=$build/wineprefix
-export WINEDEBUG=-all
-# No Mono or Gecko install prompts; a crashing test ends at once instead of
-# waiting in Wine's debugger.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
-export WINEARCH=win64
 # The tests find the sources through Wine's drive Z:, which is the host's root.
 export KR35_SOURCE_DIR="Z:${root}"
-
-# Lines Wine prints on its own about drivers, devices and its prefix.
-noise='^(wine: |Wine |[0-9a-f]+:(err|fixme|warn|trace):|ALSA lib |ALSA: |err:|fixme:|MESA|libEGL|X11|Xlib|Could not find Wine Gecko|wineserver: |Fontconfig)'
-# A crash report ("wine: Unhandled page fault ...") is kept.
-filter() { awk -v noise="$noise" '/Unhandled/ || $0 !~ noise'; }
-
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Creating the Wine prefix in $WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
-  # Headless: Wine's null graphics driver, no audio driver.
-  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f >/dev/null 2>&1
-  wineserver -w
-fi
+. scripts/wine-env.sh
 
 passed=0
 failed=0

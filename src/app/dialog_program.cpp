@@ -5,10 +5,6 @@
 #include "app/download_options.h"
 #include "services/platform_services.h"
 
-#ifndef KR35_VERSION
-#define KR35_VERSION "unknown"
-#endif
-
 namespace kr35 {
 namespace {
 

@@ -37,6 +37,7 @@ std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool
 int main(int argc, char** argv) {
   CLI::App app{"KR35 Hardware Download Utility on the terminal"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("kr35ctl ") + KR35_VERSION);
   GlobalOptions global;
   auto* simulate = app.add_option("--simulate", global.simulate,
                                   "Use the simulated adapter, optionally with a scenario file")

@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
   app.add_option("--trace", tracePath, "Write every report received and sent to this file");
   app.add_option("--state", statePath, "Keep the adapter's firmware in this file between runs");
   app.add_option("--uhid", uhidPath, "The uhid node")->capture_default_str();
+  app.set_version_flag("--version", std::string("kr35-sim ") + KR35_VERSION);
   CLI11_PARSE(app, argc, argv);
 
   // Signals are taken through a descriptor by the bridge's loop; block them

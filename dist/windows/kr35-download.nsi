@@ -1,0 +1,82 @@
+; The Windows installer of the KR35 Hardware Download Utility, built by
+; scripts/build-windows-installer.sh with NSIS. It expects on the command line:
+;   VERSION  the project's version (x.y.z)
+;   BUILD    the mingw-w64 build folder holding the two executables
+;   SOURCE   the project's root
+;   OUTFILE  the installer to write
+; Per-machine: the programs go under Program Files, the shortcut into the
+; Start menu of all users, the uninstaller into Add/Remove Programs. /S
+; installs and uninstalls silently.
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+
+!include "MUI2.nsh"
+
+!define PRODUCT "KR35 Hardware Download Utility"
+!define PUBLISHER "The KR35 Download Utility authors"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\KR35DownloadUtility"
+!define SHORTCUT "$SMPROGRAMS\${PRODUCT}.lnk"
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\KR35 Download Utility"
+RequestExecutionLevel admin
+
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey "ProductName" "${PRODUCT}"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "FileDescription" "${PRODUCT} setup"
+VIAddVersionKey "CompanyName" "${PUBLISHER}"
+VIAddVersionKey "LegalCopyright" "Copyright (c) 2026 ${PUBLISHER}"
+
+!define MUI_ICON "${SOURCE}\resources\icon128.ico"
+!define MUI_UNICON "${SOURCE}\resources\icon128.ico"
+!insertmacro MUI_PAGE_LICENSE "${SOURCE}\LICENSE"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+Function .onInit
+  SetShellVarContext all
+  SetRegView 64
+FunctionEnd
+
+Function un.onInit
+  SetShellVarContext all
+  SetRegView 64
+FunctionEnd
+
+Section "Install"
+  SetOutPath "$INSTDIR"
+  File "${BUILD}\src\app\win32\kr35-download.exe"
+  File "${BUILD}\src\app\console\kr35ctl.exe"
+  File "/oname=LICENSE.txt" "${SOURCE}\LICENSE"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  CreateShortcut "${SHORTCUT}" "$INSTDIR\kr35-download.exe" "" "$INSTDIR\kr35-download.exe" 0
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\kr35-download.exe,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" ${SIZE_KB}
+SectionEnd
+
+Section "Uninstall"
+  Delete "$INSTDIR\kr35-download.exe"
+  Delete "$INSTDIR\kr35ctl.exe"
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  Delete "${SHORTCUT}"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Tries the installer of scripts/build-windows-installer.sh under Wine: a
+# silent install, the installed kr35ctl.exe on the simulated adapter, the
+# Start-menu shortcut and the uninstall entry, then a silent uninstall that
+# must leave none of them. Ends with "N passed, N failed".
+set -uo pipefail
+cd "$(dirname "$0")/.."
+build=$(cd "${1:-build-windows}" && pwd)
+start=$SECONDS
+version=$(scripts/project-version.sh)
+setup=$build/package/kr35-download-$version-setup.exe
+[ -f "$setup" ] || { echo "$setup is missing: run make windows-installer first" >&2; exit 2; }
+. scripts/wine-env.sh
+
+install_dir="$WINEPREFIX/drive_c/Program Files/KR35 Download Utility"
+shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/KR35 Hardware Download Utility.lnk"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KR35DownloadUtility'
+
+. scripts/checks.sh
+silently() { timeout 120 wine "$@" && wineserver -w; }
+registry() { wine reg query "$key" 2>/dev/null | tr -d '\r' | filter; }
+# The uninstall entry holds VALUE with DATA (a pattern).
+entry_holds() { registry | grep -qE "^ +$1 +REG_[A-Z]+ +$2\$" || { registry; false; }; }
+# The executable's version resource holds the project's version.
+file_version_is() { local found; found=$(strings -el "$1" | grep -A1 -x FileVersion | tail -1)
+  [ "$found" = "$2" ] || { echo "FileVersion \"$found\""; false; }; }
+prints() { local expected=$1 output; shift; output=$(timeout 120 wine "$@" 2>&1 | tr -d '\r' | filter)
+  grep -qxF "$expected" <<<"$output" || { echo "$output"; echo "(expected the line \"$expected\")"; false; }; }
+
+echo "== silent install of $(basename "$setup")"
+check "the installer succeeds" silently "$setup" /S
+check "kr35-download.exe and kr35ctl.exe are installed" \
+  test -f "$install_dir/kr35-download.exe" -a -f "$install_dir/kr35ctl.exe"
+check "the installed kr35ctl.exe on the simulated adapter" \
+  prints "version: USB 0100, DSP 0100" "$install_dir/kr35ctl.exe" --simulate versions
+check "the installed kr35ctl.exe --version" prints "kr35ctl $version" "$install_dir/kr35ctl.exe" --version
+for exe in kr35ctl kr35-download; do
+  check "the version resource of $exe.exe" file_version_is "$install_dir/$exe.exe" "$version"
+done
+check "the Start-menu shortcut" test -s "$shortcut"
+check "the uninstall entry: name" entry_holds DisplayName "KR35 Hardware Download Utility"
+check "the uninstall entry: version" entry_holds DisplayVersion "$version"
+check "the uninstall entry: publisher" entry_holds Publisher "The KR35 Download Utility authors"
+check "the uninstall entry: icon" entry_holds DisplayIcon '.*\\kr35-download\.exe,0'
+
+echo "== silent uninstall"
+# The uninstaller runs from a copy of itself in the temp folder: wineserver -w
+# waits for that copy to finish.
+check "the uninstaller succeeds" silently "$install_dir/uninstall.exe" /S
+check "the install folder is gone" test ! -e "$install_dir"
+check "the shortcut is gone" test ! -e "$shortcut"
+check "the uninstall entry is gone" bash -c "! wine reg query '$key' >/dev/null 2>&1"
+
+wineserver -k >/dev/null 2>&1 || true
+echo "$passed passed, $failed failed; make test-windows-installer took $((SECONDS - start)) s"
+[ "$failed" -eq 0 ]
