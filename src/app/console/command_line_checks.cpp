@@ -75,9 +75,18 @@ bool ParseDuration(const std::string& text, double& seconds, std::string& error)
 bool CheckOutputsAreNotInputs(const std::string& output, std::initializer_list<std::string> inputs,
                               std::string& error) {
   if (output.empty()) return true;
-  for (const std::string& input : inputs) {
+  // The same file when both exist (same device and inode), or the same path
+  // when one of them is still to be created (the state file of a first run).
+  const auto same = [&output](const std::string& input) {
     std::error_code ec;
-    if (!input.empty() && std::filesystem::equivalent(output, input, ec) && !ec) {
+    if (std::filesystem::equivalent(output, input, ec) && !ec) return true;
+    const auto a = std::filesystem::weakly_canonical(output, ec);
+    if (ec) return false;
+    const auto b = std::filesystem::weakly_canonical(input, ec);
+    return !ec && a == b;
+  };
+  for (const std::string& input : inputs) {
+    if (!input.empty() && same(input)) {
       error = "'" + output + "' is also an input ('" + input +
               "'): writing it would destroy it before it is read";
       return false;

@@ -21,7 +21,7 @@ std::string UnknownSubcommandText(int argc, char** argv, const CLI::App& app);
 bool ParseDuration(const std::string& text, double& seconds, std::string& error);
 
 // An output file (the trace) that is one of the input files (same device and
-// inode) would be truncated before it is read.
+// inode, or the same path) would be truncated before it is read.
 bool CheckOutputsAreNotInputs(const std::string& output, std::initializer_list<std::string> inputs,
                               std::string& error);
 
