@@ -119,4 +119,12 @@ bool DeviceDialog::DownloadDspFirmware(const FirmwareImage& image) {
   return kr35::DownloadDspFirmware(channel_, timing_, image, *this);
 }
 
+bool DeviceDialog::CheckReportForUsbDownload() {
+  const std::string refusal = RefuseShortReportForUsb(channel_.OutputReportByteLength());
+  if (refusal.empty()) return true;
+  SetInfoText(refusal);
+  RefreshControls();
+  return false;
+}
+
 }  // namespace kr35

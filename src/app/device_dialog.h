@@ -63,6 +63,10 @@ class DeviceDialog : public DialogController, public InfoLine {
   bool PollUpgradeStatus(std::uint8_t code);
   bool DownloadUsbFirmware(const FirmwareImage& image);
   bool DownloadDspFirmware(const FirmwareImage& image);
+  // Before the first frame of a download that includes the USB part: false,
+  // with the refusal in the info line, when the output report would cut the
+  // USB block frames (nothing is sent then, so the adapter is not half updated).
+  bool CheckReportForUsbDownload();
 
   // InfoLine: the transfers write progress through these.
   void SetInfoText(const std::string& text) override { infoText_ = text; }

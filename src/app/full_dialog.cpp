@@ -39,6 +39,12 @@ void FullDialog::OnDownload() {
   host_.BeginWaitCursor();
   dspPathText = host_.GetControlText(kDspPathBox);
   usbPathText = host_.GetControlText(kUsbPathBox);
+  // The files are converted one by one just before their transfers: a report
+  // too short for the USB blocks must stop the run before the DSP part goes out.
+  if (!usbPathText.empty() && !WritesDumpFiles() && !CheckReportForUsbDownload()) {
+    host_.EndWaitCursor();
+    return;
+  }
   bool processed = false;
   bool allSucceeded = true;
   for (const auto& [path, part] :
@@ -62,9 +68,16 @@ FullDialog::FileResult FullDialog::DownloadFromFile(const std::string& path, Fir
     host_.ShowMessageBox(file.error, MessageBoxIcon::kStop, MessageBoxButtons::kOk);
     return FileResult::kStopped;
   }
-  if (file.empty) return FileResult::kFailed;
+  return DownloadImage(file, part);
+}
 
-  if (commandLineParameter == kSaveAsResFileParameter) {
+bool FullDialog::WritesDumpFiles() const {
+  return commandLineParameter == kSaveAsResFileParameter;
+}
+
+FullDialog::FileResult FullDialog::DownloadImage(const HexFileImage& file, FirmwarePart part) {
+  if (file.empty) return FileResult::kFailed;
+  if (WritesDumpFiles()) {
     std::string error;
     if (!WriteDumpFile(".", part, file.Image(), error)) {
       host_.ShowMessageBox(error, MessageBoxIcon::kStop, MessageBoxButtons::kOk);

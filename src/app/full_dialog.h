@@ -22,6 +22,9 @@ class FullDialog : public DeviceDialog {
   // Converts one file and downloads it (or writes its dump). kStopped: the
   // file could not be read or the dump written; an error box was shown.
   FileResult DownloadFromFile(const std::string& path, FirmwarePart part);
+  // Downloads (or dumps) a file already read and converted.
+  FileResult DownloadImage(const HexFileImage& file, FirmwarePart part);
+  bool WritesDumpFiles() const;
 
   std::string commandLineParameter;
   std::string usbPathText;

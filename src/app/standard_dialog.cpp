@@ -46,7 +46,7 @@ void StandardDialog::OnDownload() {
   if (!dsp.HasHeader()) {
     SetInfoText("DSP File invalid");
     RefreshControls();
-  } else if (DownloadDspFirmware(dsp)) {
+  } else if (CheckReportForUsbDownload() && DownloadDspFirmware(dsp)) {
     const FirmwareImage usb(LoadBuiltInImage(kUsbImageId));
     if (!usb.HasHeader()) {
       SetInfoText("USB File invalid");

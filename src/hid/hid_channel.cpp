@@ -77,14 +77,15 @@ void DecodeReport(ReaderContext& context) {
   } else if (reportId == 3) {
     // Every qualifying value capability is tried in order; the latch is cleared
     // before each, so it holds what the last one yielded.
+    report.responseRead = false;
     for (std::size_t i = 0; i < report.valueCapCount && i < report.valueCaps.size(); ++i) {
       const HidpValueCaps& cap = report.valueCaps[i];
       if (cap.isRange || cap.reportCount == 0) continue;
       report.responseLatch.fill(0);
-      if (parsed) {
-        parsed->GetUsageValueArray(HidReportType::kInput, cap.usagePage, 0, cap.usage,
-                                   report.responseLatch, report.reportBuffer);
-      }
+      report.responseRead =
+          parsed && parsed->GetUsageValueArray(HidReportType::kInput, cap.usagePage, 0, cap.usage,
+                                               report.responseLatch,
+                                               report.reportBuffer) == HIDP_STATUS_SUCCESS;
     }
   } else {
     report.errorFlag = true;
@@ -104,7 +105,9 @@ void DispatchReport(ReaderContext& context) {
     for (std::uint32_t i = 0; i < report.usageCount; ++i) {
       Post(window, report.usageList[i].usagePage, report.usageList[i].usage);
     }
-  } else if (reportId == 3) {
+  } else if (reportId == 3 && report.responseRead) {
+    // A report whose value array could not be read is no response: its zeroed
+    // latch would read as RSP_ACK. The waiting attempt times out instead.
     context.responseEvent->Set();
   }
 }
@@ -207,8 +210,16 @@ void HidChannel::ReaderProcedure(ReaderContext& context) {
 
 bool HidChannel::ExchangeOnce(const CommandFrame& frame, std::string& text) {
   text.clear();
-  if (WriteCommand(frame) == 0) return false;
-  if (!clock_.WaitFor(outputReport_.responseEvent, timing_.responseWait)) return false;
+  if (WriteCommand(frame) == 0) {
+    lastAttemptEnd_ =
+        outputReport_.writeHandle ? AttemptEnd::kWriteFailed : AttemptEnd::kNotWritable;
+    return false;
+  }
+  if (!clock_.WaitFor(outputReport_.responseEvent, timing_.responseWait)) {
+    lastAttemptEnd_ = AttemptEnd::kNoAnswer;
+    return false;
+  }
+  lastAttemptEnd_ = AttemptEnd::kAnswered;
   return TakeResponse(text);
 }
 

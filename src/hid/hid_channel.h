@@ -46,6 +46,9 @@ class HidChannel : public HidDevice, public CommandPort {
 
   // The command exchange.
   bool ExchangeOnce(const CommandFrame& frame, std::string& text) override;
+  // How the latest attempt ended, so a front-end can say why a command failed.
+  enum class AttemptEnd { kNone, kNotWritable, kWriteFailed, kNoAnswer, kAnswered };
+  AttemptEnd LastAttemptEnd() const { return lastAttemptEnd_; }
   bool TakeResponse(std::string& text);
   const ResponseFrame& LastResponse() const override { return lastResponse_; }
   Clock& GetClock() override { return clock_; }
@@ -72,6 +75,7 @@ class HidChannel : public HidDevice, public CommandPort {
   std::thread readerThread_;
   OutputReport outputReport_;
   ResponseFrame lastResponse_{};
+  AttemptEnd lastAttemptEnd_ = AttemptEnd::kNone;
 };
 
 }  // namespace kr35

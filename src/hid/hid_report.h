@@ -42,6 +42,9 @@ class InputReport : public HidReport {
 
   bool errorFlag = false;  // reading cannot go on; ends the reader
   ResponseFrame responseLatch{};
+  // The latch holds a response's value array; false when the report's array
+  // could not be read (longer than a response, or not there at all).
+  bool responseRead = false;
   bool pendingFlag = false;  // a read is outstanding
 };
 

@@ -23,8 +23,20 @@ int Percent(std::int32_t bytesSent, double factor, std::uint16_t blockCount) {
 
 }  // namespace
 
+std::string RefuseShortReportForUsb(unsigned reportLength) {
+  if (reportLength >= kMinUsbOutputReportLength) return {};
+  return Format("USB Error, output report length %u cannot carry a %u-byte block frame",
+                reportLength, kMinUsbOutputReportLength - 1);
+}
+
 bool DownloadUsbFirmware(CommandPort& port, const Timing& timing, const FirmwareImage& image,
                          InfoLine& info) {
+  if (const std::string refusal = RefuseShortReportForUsb(port.OutputReportByteLength());
+      !refusal.empty()) {
+    info.SetInfoText(refusal);
+    info.RefreshControls();
+    return false;
+  }
   const std::span<const std::uint8_t> payload = image.Payload();
   const std::size_t length = payload.size();
   const std::uint16_t blockCount = BlockCount(length, kUsbBlockSize);

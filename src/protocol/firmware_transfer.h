@@ -1,6 +1,8 @@
 // Writing a firmware image into the adapter's USB and DSP parts.
 #pragma once
 
+#include <string>
+
 #include "firmware/firmware_image.h"
 #include "protocol/command_port.h"
 #include "protocol/info_line.h"
@@ -14,6 +16,14 @@ inline constexpr int kMaxDspStatusPolls = 60;
 // Output report lengths whose block size (length - 3) a block frame can carry.
 inline constexpr unsigned kMinOutputReportLength = 4;
 inline constexpr unsigned kMaxOutputReportLength = 64;
+// A USB block frame (the code and 32 bytes) must fit whole after the output
+// report's id byte: a shorter report would cut every block the adapter gets.
+inline constexpr unsigned kMinUsbOutputReportLength = 1 + 1 + kUsbBlockSize;
+
+// Empty when the output report carries a USB block frame; otherwise the info
+// text that refuses the download. Checked before the first frame of any
+// download that includes the USB part, so the adapter is never half updated.
+std::string RefuseShortReportForUsb(unsigned reportLength);
 
 // 32-byte blocks, CMD_USB_END with the checksum, "100 percent" and
 // CMD_USB_FINISH. True when the adapter accepted the end command.

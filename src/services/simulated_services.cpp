@@ -12,10 +12,11 @@ namespace {
 class SimulatedServices final : public PlatformServices {
  public:
   SimulatedServices(std::unique_ptr<SimHidBackend> hid, std::vector<SimMixerDeviceSpec> mixers,
-                    std::string statePath)
+                    std::string statePath, Timing timing)
       : hid_(std::move(hid)),
         mixer_(std::move(mixers), [this](std::string_view line) { hid_->TraceObject(line); }),
-        statePath_(std::move(statePath)) {}
+        statePath_(std::move(statePath)),
+        timing_(timing) {}
 
   HidBackend& Hid() override { return *hid_; }
   DeviceNotificationBackend* Notifications() override { return &hid_->Notifications(); }
@@ -24,11 +25,17 @@ class SimulatedServices final : public PlatformServices {
   bool Save(std::string& error) override {
     return statePath_.empty() || SaveFlashState(hid_->Flash(), statePath_, error);
   }
+  std::string LostOutput() const override {
+    const std::string reason = hid_->TraceWriteError();
+    return reason.empty() ? reason : "the simulator's trace is incomplete: " + reason;
+  }
+  Timing ExchangeTiming() const override { return timing_; }
 
  private:
   std::unique_ptr<SimHidBackend> hid_;
   SimMixer mixer_;
   std::string statePath_;
+  Timing timing_;
 };
 
 }  // namespace
@@ -44,12 +51,13 @@ std::unique_ptr<PlatformServices> CreateSimulatedServices(const ServiceOptions& 
   std::vector<SimMixerDeviceSpec> mixers = scenario.mixers;
   auto hid = SimHidBackend::Create(std::move(scenario), SimOptions{options.tracePath}, error);
   if (!hid) return nullptr;
-  if (!options.statePath.empty() && std::filesystem::exists(options.statePath)) {
-    auto flash = LoadFlashState(options.statePath, error);
-    if (!flash) return nullptr;
-    hid->SetFlash(std::move(*flash));
+  if (!options.statePath.empty()) {
+    std::optional<FlashState> flash;
+    if (!OpenFlashStateFile(options.statePath, flash, error)) return nullptr;
+    if (flash) hid->SetFlash(std::move(*flash));
   }
-  return std::make_unique<SimulatedServices>(std::move(hid), std::move(mixers), options.statePath);
+  return std::make_unique<SimulatedServices>(std::move(hid), std::move(mixers), options.statePath,
+                                             options.simTiming.value_or(Timing{}));
 }
 
 }  // namespace kr35

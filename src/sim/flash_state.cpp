@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "firmware/file_io.h"
 #include "firmware/firmware_image.h"
 
 namespace kr35 {
@@ -80,26 +81,23 @@ bool SaveFlashState(const FlashState& state, const std::string& path, std::strin
   const Json root = {{"kr35_sim_flash", kFormatVersion},
                      {"usb", PartToJson(state.usb)},
                      {"dsp", PartToJson(state.dsp)}};
-  const std::string temp = path + ".tmp";
-  {
-    std::ofstream file(temp, std::ios::binary | std::ios::trunc);
-    file << root.dump() << '\n';
-    file.flush();
-    if (!file) {
-      error = "cannot write '" + temp + "'";
-      std::error_code ignored;
-      std::filesystem::remove(temp, ignored);
-      return false;
-    }
-  }
+  const std::string text = root.dump() + '\n';
+  return WriteFileAtomically(
+      path, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, error);
+}
+
+bool OpenFlashStateFile(const std::string& path, std::optional<FlashState>& state,
+                        std::string& error) {
+  state.reset();
   std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
+  const bool exists = std::filesystem::exists(path, ec);
   if (ec) {
-    error = "cannot replace '" + path + "': " + ec.message();
-    std::filesystem::remove(temp, ec);
+    error = "cannot use state file '" + path + "': " + ec.message();
     return false;
   }
-  return true;
+  if (!CheckCanReplace(path, error)) return false;
+  if (exists) state = LoadFlashState(path, error);
+  return !exists || state.has_value();
 }
 
 std::optional<FlashState> LoadFlashState(const std::string& path, std::string& error) {

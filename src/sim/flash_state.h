@@ -28,6 +28,11 @@ std::uint16_t StoredVersion(std::span<const std::uint8_t> payload);
 // "dsp": ...}) to a temporary file beside `path`, then renames it over `path`,
 // so a reader never sees a half-written file.
 bool SaveFlashState(const FlashState& state, const std::string& path, std::string& error);
+// Before a run that keeps its flash in `path`: refuses a path that cannot be
+// written (checked now, not after the work), and loads the state when the
+// file exists (`state` stays empty otherwise). False with `error` set.
+bool OpenFlashStateFile(const std::string& path, std::optional<FlashState>& state,
+                        std::string& error);
 // Reads a state file written by SaveFlashState; nullopt with `error` when it
 // cannot be read or is not one.
 std::optional<FlashState> LoadFlashState(const std::string& path, std::string& error);

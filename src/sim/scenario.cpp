@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <limits>
@@ -84,9 +86,9 @@ class ScenarioReader {
 
   bool Read(const Json& root, Scenario& scenario) {
     if (!ExpectObject(root, "scenario")) return false;
-    if (!OnlyKeys(
-            root, "scenario",
-            {"description", "versions", "busy_polls", "force_checksum_bad", "rules", "hid", "mixers"})) {
+    if (!OnlyKeys(root, "scenario",
+                  {"description", "versions", "busy_polls", "force_checksum_bad", "rules", "hid",
+                   "mixers"})) {
       return false;
     }
     if (root.contains("versions") && !ReadVersions(root["versions"], scenario)) return false;
@@ -621,10 +623,18 @@ std::optional<std::uint8_t> CommandCodeFromName(std::string_view name) {
 }
 
 std::optional<Scenario> ParseScenario(std::string_view json, std::string& error) {
-  Json root = Json::parse(json.begin(), json.end(), nullptr, /*allow_exceptions=*/false,
-                          /*ignore_comments=*/true);
-  if (root.is_discarded()) {
-    error = "not valid JSON";
+  Json root;
+  try {
+    root = Json::parse(json.begin(), json.end(), nullptr, /*allow_exceptions=*/true,
+                       /*ignore_comments=*/true);
+  } catch (const Json::parse_error& e) {
+    // "[json.exception.parse_error.101] parse error at line 2, column 5: ..."
+    // without the library's tag: where the text goes wrong and how.
+    std::string_view what = e.what();
+    if (const auto tagEnd = what.find("] "); what.starts_with("[") && tagEnd != what.npos) {
+      what.remove_prefix(tagEnd + 2);
+    }
+    error = "not valid JSON: " + std::string(what);
     return std::nullopt;
   }
   Scenario scenario;
@@ -633,9 +643,16 @@ std::optional<Scenario> ParseScenario(std::string_view json, std::string& error)
 }
 
 std::optional<Scenario> LoadScenarioFile(const std::string& path, std::string& error) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    error = "cannot open scenario file '" + path + "': is a directory";
+    return std::nullopt;
+  }
+  errno = 0;
   std::ifstream file(path, std::ios::binary);
   if (!file) {
-    error = "cannot open scenario file '" + path + "'";
+    error = "cannot open scenario file '" + path +
+            "': " + (errno != 0 ? std::strerror(errno) : "cannot be opened");
     return std::nullopt;
   }
   std::string text;

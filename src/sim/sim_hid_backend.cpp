@@ -104,6 +104,7 @@ class SimWorld {
   bool IsPresent(std::size_t adapter);
   FlashState Flash(std::size_t adapter);
   void TraceObject(std::string_view object);
+  std::string TraceWriteError() const;
   void SetFlash(FlashState flash, std::size_t adapter);
   const std::vector<std::uint8_t>& Descriptor() const { return descriptor_; }
 
@@ -539,6 +540,10 @@ void SimWorld::TraceObject(std::string_view object) {
   if (trace_) trace_->RecordObject(SinceStart(Clock::now()), object);
 }
 
+std::string SimWorld::TraceWriteError() const {
+  return trace_ ? trace_->WriteError() : std::string();
+}
+
 FlashState SimWorld::Flash(std::size_t adapter) {
   std::lock_guard lock(mutex_);
   const SimDevice* device = Adapter(adapter);
@@ -673,7 +678,13 @@ bool SimHidBackend::IsPresent(std::size_t adapter) const {
   return world_->IsPresent(adapter);
 }
 
-void SimHidBackend::TraceObject(std::string_view object) { world_->TraceObject(object); }
+void SimHidBackend::TraceObject(std::string_view object) {
+  world_->TraceObject(object);
+}
+
+std::string SimHidBackend::TraceWriteError() const {
+  return world_->TraceWriteError();
+}
 
 FlashState SimHidBackend::Flash(std::size_t adapter) const {
   return world_->Flash(adapter);

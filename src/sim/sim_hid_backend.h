@@ -68,6 +68,8 @@ class SimHidBackend : public HidBackend {
   FlashState Flash(std::size_t adapter = 0) const;
   // Adds an event of another simulated part (a JSON object) to the trace, if any.
   void TraceObject(std::string_view object);
+  // Empty unless writing the trace failed; then the first failure's reason.
+  std::string TraceWriteError() const;
   void SetFlash(FlashState flash, std::size_t adapter = 0);
 
  private:

@@ -1,11 +1,14 @@
 #include "sim/sim_trace.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace kr35 {
 
 std::unique_ptr<SimTrace> SimTrace::Open(const std::string& path, std::string& error) {
   std::FILE* file = std::fopen(path.c_str(), "w");
   if (file == nullptr) {
-    error = "cannot open trace file '" + path + "'";
+    error = "cannot open trace file '" + path + "': " + std::strerror(errno);
     return nullptr;
   }
   return std::unique_ptr<SimTrace>(new SimTrace(file));
@@ -25,9 +28,10 @@ void SimTrace::Record(double tMs, const char* direction, std::span<const std::ui
   }
   const int reportId = report.empty() ? 0 : report[0];
   std::lock_guard lock(mutex_);
+  errno = 0;
   std::fprintf(file_, "{\"t_ms\": %.3f, \"dir\": \"%s\", \"report_id\": %d, \"bytes\": \"%s\"}\n",
                tMs, direction, reportId, hex.c_str());
-  std::fflush(file_);
+  NoteResult(std::fflush(file_));
 }
 
 void SimTrace::RecordObject(double tMs, std::string_view object) {
@@ -36,9 +40,22 @@ void SimTrace::RecordObject(double tMs, std::string_view object) {
     fields = fields.substr(1, fields.size() - 2);
   }
   std::lock_guard lock(mutex_);
+  errno = 0;
   std::fprintf(file_, "{\"t_ms\": %.3f%s%.*s}\n", tMs, fields.empty() ? "" : ", ",
                static_cast<int>(fields.size()), fields.data());
-  std::fflush(file_);
+  NoteResult(std::fflush(file_));
+}
+
+void SimTrace::NoteResult(int result) {
+  if ((result != 0 || std::ferror(file_)) && writeError_.empty()) {
+    writeError_ = errno != 0 ? std::strerror(errno) : "write error";
+  }
+  std::clearerr(file_);
+}
+
+std::string SimTrace::WriteError() const {
+  std::lock_guard lock(mutex_);
+  return writeError_;
 }
 
 }  // namespace kr35

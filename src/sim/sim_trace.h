@@ -28,11 +28,16 @@ class SimTrace {
   void Record(double tMs, const char* direction, std::span<const std::uint8_t> report);
   // Another event, given as a JSON object; the time is put in front of its fields.
   void RecordObject(double tMs, std::string_view object);
+  // Empty while every line was written; otherwise the first failure's reason.
+  // Recording goes on after a failure: a full disk must not stop the adapter.
+  std::string WriteError() const;
 
  private:
   explicit SimTrace(std::FILE* file) : file_(file) {}
-  std::mutex mutex_;
+  void NoteResult(int result);  // call with mutex_ held
+  mutable std::mutex mutex_;
   std::FILE* file_;
+  std::string writeError_;
 };
 
 }  // namespace kr35

@@ -146,6 +146,20 @@ TEST_F(FullDialogTest, FailedDspTransferStillDownloadsTheUsbFileAndFails) {
   EXPECT_EQ(rig_->ReceivedFrames(kUsbFinish).size(), 1u);  // the USB part succeeded
 }
 
+// A report that would cut the USB block frames refuses a run that includes
+// the USB file before the DSP file goes out; DSP-only work keeps its own rule.
+TEST_F(FullDialogTest, ShortReportRefusesAUsbRunBeforeAnyFrame) {
+  Open(R"({"hid": {"output_report_length": 20}})");
+  const std::string dsp = HexFile("dsp.hex", Payload(200, 2), true);
+  Download(dsp, HexFile("usb.hex", Payload(64, 3), false));
+  EXPECT_EQ(host().Text(kInfoLine),
+            "USB Error, output report length 20 cannot carry a 33-byte block frame");
+  EXPECT_TRUE(FramesSinceStart().empty());
+  EXPECT_EQ(host().waitDepth, 0);
+  Download(dsp, "");
+  EXPECT_EQ(host().Text(kInfoLine), "Success!");
+}
+
 // USB payload lengths around the 32-byte block: the block count, the padding
 // of the last block and the progress lines.
 TEST_F(FullDialogTest, UsbPayloadLengthsAroundTheBlockSize) {

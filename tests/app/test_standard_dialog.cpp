@@ -196,8 +196,13 @@ INSTANTIATE_TEST_SUITE_P(
                     std::size_t{kMaxDspStatusPolls} * 2},
         FailureCase{"ReportTooLong", R"({"hid": {"output_report_length": 65}})",
                     "DSP Error, output report length 65 is not supported", "", false, kDspStart, 0},
+        // A report that would cut the USB blocks stops the run before the DSP part.
         FailureCase{"ReportTooShort", R"({"hid": {"output_report_length": 3}})",
-                    "DSP Error, output report length 3 is not supported", "", false, kDspStart, 0},
+                    "USB Error, output report length 3 cannot carry a 33-byte block frame", "",
+                    false, kDspStart, 0},
+        FailureCase{"ReportCutsUsbBlocks", R"({"hid": {"output_report_length": 33}})",
+                    "USB Error, output report length 33 cannot carry a 33-byte block frame", "",
+                    false, kDspStart, 0},
         FailureCase{
             "UsbEndRefused",
             R"({"rules": [{"match": {"command": "CMD_USB_END"}, "answer": "RSP_NAK_BUSY"}]})",

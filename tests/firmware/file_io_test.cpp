@@ -64,6 +64,43 @@ TEST_F(FileIo, FailedRenameRemovesTheTemporaryFile) {
   EXPECT_EQ(Entries(), std::vector<fs::path>{"occupied"});
 }
 
+// A set of files is replaced only when every one of them could be written:
+// a failure on the second (here: no directory for it) leaves the first as it was.
+TEST_F(FileIo, FileSetIsReplacedWholeOrNotAtAll) {
+  const fs::path first = dir_ / "DSPFileDump.bin";
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(first, std::vector<std::uint8_t>{1}, error)) << error;
+  const std::vector<std::uint8_t> bytes = {7, 7};
+  const std::vector<FileToWrite> files = {{first, bytes},
+                                          {dir_ / "gone" / "USBFileDump.bin", bytes}};
+  EXPECT_FALSE(WriteFilesAtomically(files, error));
+  std::vector<std::uint8_t> read;
+  ASSERT_TRUE(ReadWholeFile(first, read, error)) << error;
+  EXPECT_EQ(read, std::vector<std::uint8_t>{1});
+  EXPECT_EQ(Entries(), std::vector<fs::path>{"DSPFileDump.bin"}) << "no temporary file is left";
+}
+
+#ifndef _WIN32
+// Writing through a symbolic link replaces its target and keeps the link;
+// a loop of links is an error, found before anything is written.
+TEST_F(FileIo, LinksAreWrittenThroughAndLoopsRefused) {
+  fs::create_directories(dir_ / "real");
+  fs::create_symlink("real/state.json", dir_ / "link.json");
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(dir_ / "link.json", std::vector<std::uint8_t>{4}, error))
+      << error;
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.json"));
+  EXPECT_EQ(fs::file_size(dir_ / "real" / "state.json"), 1u);
+
+  fs::create_symlink("loop-b", dir_ / "loop-a");
+  fs::create_symlink("loop-a", dir_ / "loop-b");
+  EXPECT_FALSE(CheckCanReplace(dir_ / "loop-a", error));
+  EXPECT_NE(error.find("symbolic links"), std::string::npos) << error;
+  EXPECT_TRUE(CheckCanReplace(dir_ / "link.json", error)) << error;
+  EXPECT_FALSE(CheckCanReplace(dir_ / "real", error));
+}
+#endif
+
 TEST_F(FileIo, ReadFailuresNameTheFile) {
   std::vector<std::uint8_t> bytes;
   std::string error;

@@ -159,12 +159,15 @@ TEST(HidChannelReader, UnknownReportIdOrReadErrorEndsTheReaderForGood) {
 }
 
 // The response latch: only a value array of at most 5 bytes is copied, and
-// with several value arrays the latch holds what the last one yielded.
+// with several value arrays the latch holds what the last one yielded. A
+// report whose last array cannot be read is no response: the attempt times
+// out and nothing is taken into lastResponse.
 TEST(HidChannelReader, LatchHoldsTheLastQualifyingValueArray) {
   struct Case {
     const char* name;
     std::vector<std::uint8_t> responseLengths;
     std::vector<std::uint8_t> payload;
+    bool answered;
     ResponseFrame expected;
     const char* text;
   };
@@ -172,19 +175,23 @@ TEST(HidChannelReader, LatchHoldsTheLastQualifyingValueArray) {
       {"one 5-byte array",
        {5},
        {0x1C, 0x04, 0x01, 0x07, 0x01},
+       true,
        {0x1C, 0x04, 0x01, 0x07, 0x01},
        "USB 0104, DSP 0107"},
-      {"6-byte array does not fit", {6}, {0x1C, 1, 2, 3, 4, 5}, {0, 0, 0, 0, 0}, "RSP_ACK"},
+      {"6-byte array does not fit", {6}, {0x1C, 1, 2, 3, 4, 5}, false, {}, ""},
+      {"16-byte array does not fit", {16}, std::vector<std::uint8_t>(16, 0x1C), false, {}, ""},
       {"two arrays: last wins",
        {5, 5},
        {0x1C, 0x04, 0x01, 0x07, 0x01, 0x05, 0xFE, 0, 0, 0},
+       true,
        {0x05, 0xFE, 0, 0, 0},
        "-2 "},
-      {"two arrays: latch cleared before the last",
+      {"two arrays: the last cannot be read",
        {5, 6},
        {0x1C, 0x04, 0x01, 0x07, 0x01, 0x05, 0xFE, 0, 0, 0, 0},
-       {0, 0, 0, 0, 0},
-       "RSP_ACK"},
+       false,
+       {},
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -192,12 +199,14 @@ TEST(HidChannelReader, LatchHoldsTheLastQualifyingValueArray) {
     device.descriptor = AdapterLikeDescriptor(62, c.responseLengths);
     FakeHidBackend backend({device});
     RecordingQueue queue;
-    HidChannel channel(backend, FastTiming());
+    Timing timing = FastTiming();
+    timing.responseWait = std::chrono::milliseconds(50);
+    HidChannel channel(backend, timing);
     channel.SetNotifyWindow(&queue);
     ASSERT_EQ(channel.FindAdapter(), 1);
-    std::string text;
+    std::string text = "stale";
     backend.SetWriteHook([&](auto) { backend.PushReport(ResponseReport(c.payload)); });
-    EXPECT_TRUE(channel.ExchangeOnce(MakeQueryFrame(0x1C), text));
+    EXPECT_EQ(channel.ExchangeOnce(MakeQueryFrame(0x1C), text), c.answered);
     EXPECT_EQ(channel.LastResponse(), c.expected);
     EXPECT_EQ(text, c.text);
   }

@@ -2,9 +2,16 @@
 
 #include <iostream>
 
+#include "app/console/terminal_signals.h"
 #include "app/dialog_ids.h"
 
 namespace kr35 {
+namespace {
+
+constexpr const char* kCancelledNote =
+    "kr35ctl: download cancelled; nothing was sent to the adapter\n";
+
+}  // namespace
 
 void ConsoleDialogHost::SetControlText(int controlId, const std::string& text) {
   std::string& current = texts_[controlId];
@@ -42,15 +49,32 @@ MessageBoxResult ConsoleDialogHost::ShowMessageBox(const std::string& text, Mess
   }
   if (!interactive_) {
     std::cerr << "kr35ctl: no terminal to answer on; answered Cancel (use --yes to confirm)\n";
+    if (buttons == MessageBoxButtons::kOkCancel) {
+      std::cerr << kCancelledNote;
+    }
     return MessageBoxResult::kCancel;
   }
   const bool retry = buttons == MessageBoxButtons::kRetryCancel;
   std::cerr << (retry ? "Retry? [r]etry/[C]ancel: " : "Proceed? [y]es (OK)/[N]o (Cancel): ");
   std::string answer;
-  std::getline(std::cin, answer);
+  {
+    // Nothing is sent while the user is asked: a signal then ends the program.
+    const TransferSpan asking(false);
+    if (!std::getline(std::cin, answer)) std::cerr << "\n";  // end-of-input leaves the prompt open
+  }
   const char first = answer.empty() ? '\0' : static_cast<char>(std::tolower(answer[0]));
   if (retry) return first == 'r' ? MessageBoxResult::kRetry : MessageBoxResult::kCancel;
-  return (first == 'y' || first == 'o') ? MessageBoxResult::kOk : MessageBoxResult::kCancel;
+  if (first == 'y' || first == 'o') return MessageBoxResult::kOk;
+  std::cerr << kCancelledNote;
+  return MessageBoxResult::kCancel;
+}
+
+void ConsoleDialogHost::BeginWaitCursor() {
+  if (waitDepth_++ == 0) SetTransferInProgress(true);
+}
+
+void ConsoleDialogHost::EndWaitCursor() {
+  if (waitDepth_ > 0 && --waitDepth_ == 0) SetTransferInProgress(false);
 }
 
 void ConsoleDialogHost::Post(const DialogMessage& message) {

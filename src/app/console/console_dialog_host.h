@@ -30,8 +30,10 @@ class ConsoleDialogHost : public DialogHost {
   bool IsControlEnabled(int controlId) const;
   MessageBoxResult ShowMessageBox(const std::string& text, MessageBoxIcon icon,
                                   MessageBoxButtons buttons) override;
-  void BeginWaitCursor() override {}
-  void EndWaitCursor() override {}
+  // The wait cursor spans the transfers: on the terminal it marks them for the
+  // signal handlers (a first Ctrl+C then only warns).
+  void BeginWaitCursor() override;
+  void EndWaitCursor() override;
   std::optional<std::string> BrowseForFile() override { return std::nullopt; }
   void AppendSystemMenuItem(int, const std::string&) override {}
   void SetDialogIcon(int) override {}
@@ -52,6 +54,7 @@ class ConsoleDialogHost : public DialogHost {
   std::map<int, std::string> texts_;
   std::map<int, bool> enabled_;
   std::deque<std::string> messagesShown_;
+  int waitDepth_ = 0;
   std::mutex queueMutex_;
   std::condition_variable queueCondition_;
   std::deque<DialogMessage> queue_;

@@ -8,6 +8,8 @@
 
 #include "app/console/console_dialog_host.h"
 #include "app/console/exit_status.h"
+#include "app/console/hex_inputs.h"
+#include "app/console/silent_failure.h"
 #include "app/dialog_ids.h"
 #include "app/full_dialog.h"
 #include "app/standard_dialog.h"
@@ -21,7 +23,8 @@ namespace kr35 {
 namespace {
 
 DialogEnvironment EnvironmentOf(PlatformServices& services) {
-  return DialogEnvironment{services.Hid(), services.Notifications(), services.Mixer(), Timing{}};
+  return DialogEnvironment{services.Hid(), services.Notifications(), services.Mixer(),
+                           services.ExchangeTiming()};
 }
 
 int SaveAndReturn(PlatformServices& services, int status) {
@@ -77,6 +80,12 @@ void FollowRestart(ConsoleDialogHost& host, DeviceDialog& dialog) {
     if (line == kPlugInPrompt) wentAway = true;
     if (wentAway && line.rfind("USB ", 0) == 0) return;
   }
+}
+
+// A failed command whose last exchange got no answer shows no text of its own.
+void SaySilentFailure(DeviceDialog& dialog) {
+  const std::string reason = SilentFailureReason(dialog.Channel());
+  if (!reason.empty()) std::cerr << "kr35ctl: " << reason << "\n";
 }
 
 std::atomic<bool> interrupted{false};
@@ -137,8 +146,9 @@ int RunVersionsCommand(PlatformServices& services, EventPrinter& printer) {
   host.DispatchQueued(dialog);
   printer.Finish();
   if (!dialog.Channel().IsOpen()) return SaveAndReturn(services, kExitNoAdapter);
-  return SaveAndReturn(
-      services, host.GetControlText(kVersionLine).rfind("USB ", 0) == 0 ? kExitDone : kExitFailed);
+  const bool shown = host.GetControlText(kVersionLine).rfind("USB ", 0) == 0;
+  if (!shown) SaySilentFailure(dialog);
+  return SaveAndReturn(services, shown ? kExitDone : kExitFailed);
 }
 
 int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
@@ -158,9 +168,18 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
         !host.MessagesShown().empty() &&
         host.MessagesShown().back() == LoadResourceString(kDownloadSucceededString);
     if (succeeded) FollowRestart(host, dialog);
+    if (!succeeded && host.MessagesShown().size() > 1) SaySilentFailure(dialog);
     return SaveAndReturn(services, succeeded ? kExitDone : kExitFailed);
   }
 
+  // Every named file is read and converted before the first frame: a bad
+  // USB file must not be found after the DSP part has been replaced.
+  std::vector<HexInput> inputs;
+  std::string error;
+  if (!ReadHexInputs(dspHex, usbHex, HexInputRule::kRequireImage, inputs, error)) {
+    std::cerr << "kr35ctl: " << error << "\n";
+    return kExitUsage;
+  }
   FullDialog dialog(host, environment);
   dialog.commandLineParameter = "kr35ctl";
   dialog.OnDialogInit();
@@ -172,14 +191,21 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
   }
   host.SetControlText(kUsbPathBox, usbHex);
   host.SetControlText(kDspPathBox, dspHex);
-  dialog.OnCommand(kDownloadButton);
+  host.BeginWaitCursor();
+  bool allSucceeded = usbHex.empty() || dialog.CheckReportForUsbDownload();
+  for (const HexInput& input : inputs) {
+    if (!allSucceeded) break;  // refused before the first frame
+    allSucceeded =
+        dialog.DownloadImage(input.file, input.part) == FullDialog::FileResult::kSucceeded &&
+        allSucceeded;
+  }
+  host.EndWaitCursor();
+  host.SetControlText(kInfoLine, allSucceeded ? "Success!" : "Fail!");
   printer.Finish();
   host.DispatchQueued(dialog);
-  const std::string outcome = host.GetControlText(kInfoLine);
-  if (outcome == "Success!" && !usbHex.empty()) FollowRestart(host, dialog);
-  return SaveAndReturn(services, outcome == "Success!" ? kExitDone
-                                 : outcome == "Fail!"  ? kExitFailed
-                                                       : kExitUsage);
+  if (allSucceeded && !usbHex.empty()) FollowRestart(host, dialog);
+  if (!allSucceeded) SaySilentFailure(dialog);
+  return SaveAndReturn(services, allSucceeded ? kExitDone : kExitFailed);
 }
 
 int RunMonitorCommand(PlatformServices& services, EventPrinter& printer, double durationSeconds) {

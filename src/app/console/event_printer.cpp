@@ -3,8 +3,12 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <string>
+
+#include "app/console/terminal_signals.h"
 
 namespace kr35 {
 
@@ -19,6 +23,7 @@ void EventPrinter::Print(std::string_view kind, std::string_view text) {
 
 void EventPrinter::PrintWithFields(std::string_view kind, std::string_view text,
                                    std::string_view jsonFields) {
+  errno = 0;
   switch (style_) {
     case OutputStyle::kJson:
       std::fprintf(out_, "{\"event\":%s,\"text\":%s%s%.*s}\n", JsonQuote(kind).c_str(),
@@ -34,7 +39,19 @@ void EventPrinter::PrintWithFields(std::string_view kind, std::string_view text,
                    static_cast<int>(text.size()), text.data());
       break;
   }
-  std::fflush(out_);
+  NoteResult(std::fflush(out_));
+}
+
+void EventPrinter::NoteResult(int result) {
+  if ((result != 0 || std::ferror(out_)) && lostReason_.empty()) {
+    lostReason_ = errno != 0 ? std::strerror(errno) : "write error";
+  }
+  std::clearerr(out_);
+}
+
+void EventPrinter::SetProgressOpen(bool open) {
+  progressOpen_ = open;
+  if (out_ == stdout) SetProgressLineOpen(open);
 }
 
 bool EventPrinter::DrawProgress(std::string_view text) {
@@ -55,14 +72,16 @@ bool EventPrinter::DrawProgress(std::string_view text) {
   std::fprintf(out_, "\r%.*s [%s%s] %3d %%", static_cast<int>(part.size()), part.data(),
                std::string(filled, '#').c_str(), std::string(kWidth - filled, '.').c_str(),
                percent);
-  progressOpen_ = true;
+  SetProgressOpen(true);
   return true;
 }
 
 void EventPrinter::Finish() {
   if (!progressOpen_) return;
+  errno = 0;
   std::fputc('\n', out_);
-  progressOpen_ = false;
+  SetProgressOpen(false);
+  NoteResult(std::fflush(out_));
 }
 
 }  // namespace kr35

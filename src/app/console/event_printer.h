@@ -25,13 +25,20 @@ class EventPrinter {
   void Finish();
 
   OutputStyle Style() const { return style_; }
+  // True once a write to the output failed (a closed pipe, a full disk); the
+  // reason is the first failure's error text. Printing goes on regardless.
+  bool OutputLost() const { return !lostReason_.empty(); }
+  const std::string& LostReason() const { return lostReason_; }
 
  private:
   bool DrawProgress(std::string_view text);
+  void SetProgressOpen(bool open);
+  void NoteResult(int result);
 
   OutputStyle style_;
   std::FILE* out_;
   bool progressOpen_ = false;
+  std::string lostReason_;
 };
 
 std::string JsonQuote(std::string_view text);

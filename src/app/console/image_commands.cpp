@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/console/exit_status.h"
-#include "app/hex_download_file.h"
+#include "app/console/hex_inputs.h"
 #include "firmware/builtin_images.h"
 #include "firmware/file_io.h"
 #include "firmware/firmware_image.h"
@@ -69,32 +69,34 @@ int RunConvertCommand(const std::string& usbHex, const std::string& dspHex,
   }
   // Every named file is read before anything is written, so an unreadable
   // file leaves no dump behind.
-  std::vector<std::pair<FirmwarePart, HexFileImage>> images;
-  for (const auto& [path, part] :
-       {std::pair{dspHex, FirmwarePart::kDsp}, std::pair{usbHex, FirmwarePart::kUsb}}) {
-    if (path.empty()) continue;
-    HexFileImage file = ReadHexFileImage(path, part);
-    if (!file.readable) {
-      std::cerr << "kr35ctl: " << file.error << "\n";
-      return kExitUsage;
-    }
-    images.emplace_back(part, std::move(file));
+  std::vector<HexInput> inputs;
+  std::string error;
+  if (!ReadHexInputs(dspHex, usbHex, HexInputRule::kAllowEmpty, inputs, error)) {
+    std::cerr << "kr35ctl: " << error << "\n";
+    return kExitUsage;
   }
   bool allConverted = true;
-  for (const auto& [part, file] : images) {
-    if (file.empty) {
+  std::vector<FileToWrite> dumps;
+  for (const HexInput& input : inputs) {
+    if (input.file.empty) {
+      std::cerr << "kr35ctl: " << EmptyFileText(input.path) << "\n";
       allConverted = false;
       continue;
     }
-    std::string error;
-    if (!WriteDumpFile(outputDir, part, file.Image(), error)) {
-      std::cerr << "kr35ctl: " << error << "\n";
-      return kExitFailed;
-    }
-    const std::string name(DumpFileName(part));
+    dumps.push_back(
+        {std::filesystem::path(outputDir) / DumpFileName(input.part), input.file.Image()});
+  }
+  // Both dumps are written before either replaces its old file, so the pair
+  // on disk is always from one run.
+  if (!WriteFilesAtomically(dumps, error)) {
+    std::cerr << "kr35ctl: " << error << "\n";
+    return kExitFailed;
+  }
+  for (const FileToWrite& dump : dumps) {
+    const std::string name = dump.path.filename().string();
     printer.PrintWithFields(
-        "dump", name + ": " + std::to_string(file.Image().size()) + " bytes",
-        "\"file\":" + JsonQuote(name) + ",\"bytes\":" + std::to_string(file.Image().size()));
+        "dump", name + ": " + std::to_string(dump.bytes.size()) + " bytes",
+        "\"file\":" + JsonQuote(name) + ",\"bytes\":" + std::to_string(dump.bytes.size()));
   }
   printer.Print("info", allConverted ? "Success!" : "Fail!");
   return allConverted ? kExitDone : kExitFailed;

@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <iostream>
 
+#include "app/console/command_line_checks.h"
 #include "app/console/dialog_commands.h"
 #include "app/console/exit_status.h"
 #include "app/console/image_commands.h"
+#include "app/console/terminal_signals.h"
 
 namespace {
 
@@ -17,6 +19,7 @@ struct GlobalOptions {
   std::string simulate;  // "-" when --simulate is given without a file
   std::string simTrace;
   std::string simState;
+  int simResponseWaitMs = 0;  // 0: the shipped waits
   bool json = false;
 };
 
@@ -26,18 +29,33 @@ std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool
   if (simulateGiven && global.simulate != "-") options.scenarioPath = global.simulate;
   options.tracePath = global.simTrace;
   options.statePath = global.simState;
+  if (global.simResponseWaitMs > 0) {
+    Timing timing;
+    timing.responseWait = std::chrono::milliseconds(global.simResponseWaitMs);
+    timing.retryPause = timing.responseWait / 2;
+    options.simTiming = timing;
+  }
   std::string error;
   auto services = PlatformServices::Create(options, error);
   if (!services) std::cerr << "kr35ctl: " << error << "\n";
   return services;
 }
 
-}  // namespace
+// Where kr35ctl is stricter than the dialog programs, for the help text.
+constexpr const char* kStricterThanTheDialog =
+    "Stricter than the dialogs: download reads and converts every named HEX file\n"
+    "before the first frame and refuses (exit 2) a file that is missing, empty or has\n"
+    "no data records; the FULL mode stops at the first part that fails; a download\n"
+    "that includes the USB part is refused before the first frame when the adapter's\n"
+    "output report cannot carry a 33-byte block frame. During a transfer a first\n"
+    "Ctrl+C or SIGTERM only warns; a second one aborts (exit 130 or 143).\n"
+    "Exit status: 0 done, 1 failed, 2 usage or input error, 3 no adapter.";
 
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   CLI::App app{"KR35 Hardware Download Utility on the terminal"};
   app.require_subcommand(1);
   app.set_version_flag("--version", std::string("kr35ctl ") + KR35_VERSION);
+  app.footer(kStricterThanTheDialog);
   GlobalOptions global;
   auto* simulate = app.add_option("--simulate", global.simulate,
                                   "Use the simulated adapter, optionally with a scenario file")
@@ -48,6 +66,10 @@ int main(int argc, char** argv) {
                  "receives and sends to this file (JSON lines)");
   app.add_option("--sim-state", global.simState,
                  "Keep the simulated adapter's firmware in this file between runs");
+  app.add_option("--sim-response-wait", global.simResponseWaitMs,
+                 "With --simulate: wait this many ms for each answer (and half as long "
+                 "between attempts) instead of 2000 ms, for quick runs into time-outs")
+      ->check(CLI::Range(1, 2000));
   app.add_flag("--json", global.json, "Print one JSON object per event");
 
   auto* image = app.add_subcommand("image", "Show a firmware image's header: 'builtin' or a FILE");
@@ -72,14 +94,38 @@ int main(int argc, char** argv) {
   download->add_option("--dsp", dspHex, "FULL mode: Intel HEX file of the DSP part");
 
   auto* monitor = app.add_subcommand("monitor", "Follow plug, unplug and the headset's buttons");
-  double duration = -1;
-  monitor->add_option("--duration", duration, "Stop after this many seconds");
+  std::string durationText = "forever";
+  monitor->add_option("--duration", durationText,
+                      "Stop after this many seconds (positive), or 'forever' (the default)");
 
+  std::string error;
+  if (!CheckNoEmptyValues(argc, argv, error)) {
+    std::cerr << "kr35ctl: " << error << "\n";
+    return kExitUsage;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() != 0 && app.get_subcommands().empty()) {
+      if (const std::string unknown = UnknownSubcommandText(argc, argv, app); !unknown.empty()) {
+        std::cerr << "kr35ctl: " << unknown << "\n";
+        return kExitUsage;
+      }
+    }
     const int status = app.exit(e);
     return status == 0 ? kExitDone : kExitUsage;
+  }
+  double duration = -1;
+  if (monitor->parsed() && !ParseDuration(durationText, duration, error)) {
+    std::cerr << "kr35ctl: " << error << "\n";
+    return kExitUsage;
+  }
+  if (!CheckOutputsAreNotInputs(global.simTrace,
+                                {global.simulate == "-" ? std::string() : global.simulate,
+                                 global.simState, usbHex, dspHex},
+                                error)) {
+    std::cerr << "kr35ctl: " << error << "\n";
+    return kExitUsage;
   }
 
   const bool tty = isatty(STDOUT_FILENO) != 0;
@@ -89,14 +135,46 @@ int main(int argc, char** argv) {
                        stdout);
   console.interactive = isatty(STDIN_FILENO) != 0;
 
-  if (image->parsed()) return RunImageCommand(imageSource, printer);
-  if (convert->parsed()) return RunConvertCommand(usbHex, dspHex, outputDir, printer);
+  int status = kExitUsage;
+  std::unique_ptr<PlatformServices> services;
+  if (image->parsed()) {
+    status = RunImageCommand(imageSource, printer);
+  } else if (convert->parsed()) {
+    status = RunConvertCommand(usbHex, dspHex, outputDir, printer);
+  } else if (services = MakeServices(global, simulate->count() > 0); !services) {
+    return kExitUsage;
+  } else if (list->parsed()) {
+    status = RunListCommand(*services, printer);
+  } else if (versions->parsed()) {
+    status = RunVersionsCommand(*services, printer);
+  } else if (download->parsed()) {
+    status = RunDownloadCommand(*services, printer, console, usbHex, dspHex);
+  } else if (monitor->parsed()) {
+    status = RunMonitorCommand(*services, printer, duration);
+  }
+  // Lost output never changes the outcome; it is only reported.
+  printer.Finish();
+  if (printer.OutputLost()) {
+    std::cerr << "kr35ctl: output was lost: " << printer.LostReason() << "\n";
+  }
+  if (services && !services->LostOutput().empty()) {
+    std::cerr << "kr35ctl: " << services->LostOutput() << "\n";
+  }
+  return status;
+}
 
-  auto services = MakeServices(global, simulate->count() > 0);
-  if (!services) return kExitUsage;
-  if (list->parsed()) return RunListCommand(*services, printer);
-  if (versions->parsed()) return RunVersionsCommand(*services, printer);
-  if (download->parsed()) return RunDownloadCommand(*services, printer, console, usbHex, dspHex);
-  if (monitor->parsed()) return RunMonitorCommand(*services, printer, duration);
+}  // namespace
+
+int main(int argc, char** argv) {
+  InstallTerminalSignalHandlers();
+  // Nothing the program calls should throw; a path or allocation failure that
+  // still does becomes a message and the usage status, never an abort.
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "kr35ctl: " << e.what() << "\n";
+  } catch (...) {
+    std::cerr << "kr35ctl: unexpected failure\n";
+  }
   return kExitUsage;
 }

@@ -57,10 +57,10 @@ int main(int argc, char** argv) {
   options.tracePath = tracePath;
   auto backend = SimHidBackend::Create(std::move(scenario), options, error);
   if (!backend) return Fail(error);
-  if (!statePath.empty() && std::filesystem::exists(statePath)) {
-    auto flash = LoadFlashState(statePath, error);
-    if (!flash) return Fail(statePath + ": " + error);
-    backend->SetFlash(std::move(*flash));
+  if (!statePath.empty()) {
+    std::optional<FlashState> flash;
+    if (!OpenFlashStateFile(statePath, flash, error)) return Fail(error);
+    if (flash) backend->SetFlash(std::move(*flash));
   }
 
   UhidAdapterBridge bridge(

@@ -112,8 +112,12 @@ TEST_F(ConsoleCommandsTest, ImageCommandJudgesHeaderAndChecksum) {
 
 std::unique_ptr<PlatformServices> Simulated(const std::string& scenarioPath) {
   std::string error;
-  auto services = PlatformServices::Create(
-      {.simulate = true, .scenarioPath = scenarioPath, .tracePath = "", .statePath = ""}, error);
+  auto services = PlatformServices::Create({.simulate = true,
+                                            .scenarioPath = scenarioPath,
+                                            .tracePath = "",
+                                            .statePath = "",
+                                            .simTiming = {}},
+                                           error);
   EXPECT_TRUE(services) << error;
   return services;
 }
@@ -138,8 +142,12 @@ TEST_F(ConsoleCommandsTest, DownloadWithoutConfirmationSendsNothing) {
   EventPrinter printer(OutputStyle::kLines, out.get());
   const auto trace = dir_ / "trace.jsonl";
   std::string error;
-  auto services = PlatformServices::Create(
-      {.simulate = true, .scenarioPath = "", .tracePath = trace.string(), .statePath = ""}, error);
+  auto services = PlatformServices::Create({.simulate = true,
+                                            .scenarioPath = "",
+                                            .tracePath = trace.string(),
+                                            .statePath = "",
+                                            .simTiming = {}},
+                                           error);
   ASSERT_TRUE(services) << error;
   EXPECT_EQ(RunDownloadCommand(*services, printer, ConsoleOptions{}, "", ""), kExitFailed);
   services.reset();

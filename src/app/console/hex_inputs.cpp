@@ -1,0 +1,40 @@
+#include "app/console/hex_inputs.h"
+
+#include "firmware/firmware_image.h"
+
+namespace kr35 {
+
+std::string EmptyFileText(const std::string& path) {
+  return "\"" + path + "\" is empty: there is nothing to convert";
+}
+
+bool ReadHexInputs(const std::string& dspHex, const std::string& usbHex, HexInputRule rule,
+                   std::vector<HexInput>& inputs, std::string& error) {
+  inputs.clear();
+  for (const auto& [path, part] :
+       {std::pair{dspHex, FirmwarePart::kDsp}, std::pair{usbHex, FirmwarePart::kUsb}}) {
+    if (path.empty()) continue;
+    HexFileImage file = ReadHexFileImage(path, part);
+    if (!file.readable) {
+      error = file.error;
+      return false;
+    }
+    if (rule == HexInputRule::kRequireImage) {
+      if (file.empty) {
+        error = EmptyFileText(path);
+        return false;
+      }
+      // Random bytes, or a text without data records, convert to an image
+      // without payload: flashing that would wipe the part.
+      if (FirmwareImage(file.Image()).PayloadLength() == 0) {
+        error = "\"" + path + "\" has no Intel HEX data records: no " +
+                std::string(PartName(part)) + " image to download";
+        return false;
+      }
+    }
+    inputs.push_back(HexInput{part, path, std::move(file)});
+  }
+  return true;
+}
+
+}  // namespace kr35
