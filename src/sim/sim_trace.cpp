@@ -1,5 +1,7 @@
 #include "sim/sim_trace.h"
 
+#include "hid/hex_bytes.h"
+
 namespace kr35 {
 
 std::unique_ptr<SimTrace> SimTrace::Open(const std::string& path, std::string& error) {
@@ -15,18 +17,15 @@ SimTrace::~SimTrace() {
   std::fclose(file_);
 }
 
-void SimTrace::Record(double tMs, const char* direction, std::span<const std::uint8_t> report) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  hex.reserve(report.size() * 2);
-  for (std::uint8_t b : report) {
-    hex.push_back(kDigits[b >> 4]);
-    hex.push_back(kDigits[b & 0x0F]);
-  }
+void SimTrace::Record(double tMs, const char* direction, int adapter,
+                      std::span<const std::uint8_t> report) {
+  const std::string hex = ToHex(report);
   const int reportId = report.empty() ? 0 : report[0];
   std::lock_guard lock(mutex_);
-  std::fprintf(file_, "{\"t_ms\": %.3f, \"dir\": \"%s\", \"report_id\": %d, \"bytes\": \"%s\"}\n",
-               tMs, direction, reportId, hex.c_str());
+  std::fprintf(file_,
+               "{\"t_ms\": %.3f, \"dir\": \"%s\", \"adapter\": %d, \"report_id\": %d, "
+               "\"bytes\": \"%s\"}\n",
+               tMs, direction, adapter, reportId, hex.c_str());
   std::fflush(file_);
 }
 
