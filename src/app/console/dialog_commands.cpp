@@ -8,6 +8,7 @@
 
 #include "app/console/console_dialog_host.h"
 #include "app/console/exit_status.h"
+#include "app/console/version_check.h"
 #include "app/dialog_ids.h"
 #include "app/full_dialog.h"
 #include "app/standard_dialog.h"
@@ -21,7 +22,10 @@ namespace kr35 {
 namespace {
 
 DialogEnvironment EnvironmentOf(PlatformServices& services) {
-  return DialogEnvironment{services.Hid(), services.Notifications(), services.Mixer(), Timing{}};
+  DialogEnvironment environment{services.Hid(), services.Notifications(), services.Mixer(),
+                                Timing{}};
+  environment.clock = &services.ExchangeClock();
+  return environment;
 }
 
 int SaveAndReturn(PlatformServices& services, int status) {
@@ -158,7 +162,9 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
         !host.MessagesShown().empty() &&
         host.MessagesShown().back() == LoadResourceString(kDownloadSucceededString);
     if (succeeded) FollowRestart(host, dialog);
-    return SaveAndReturn(services, succeeded ? kExitDone : kExitFailed);
+    const bool verified =
+        succeeded && CheckInstalledVersions(dialog.Channel().LastResponse(), printer);
+    return SaveAndReturn(services, verified ? kExitDone : kExitFailed);
   }
 
   FullDialog dialog(host, environment);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "app/console/device_choice.h"
 #include "app/console/dialog_commands.h"
 #include "app/console/exit_status.h"
 #include "app/console/image_commands.h"
@@ -18,6 +19,10 @@ struct GlobalOptions {
   std::string simTrace;
   std::string simState;
   bool json = false;
+  std::string record;
+  std::string replay;
+  std::string replaySpeed = "recorded";
+  std::string device;
 };
 
 std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool simulateGiven) {
@@ -26,6 +31,11 @@ std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool
   if (simulateGiven && global.simulate != "-") options.scenarioPath = global.simulate;
   options.tracePath = global.simTrace;
   options.statePath = global.simState;
+  options.recordPath = global.record;
+  options.replayPath = global.replay;
+  options.replayMaxSpeed = global.replaySpeed == "max";
+  options.program = "kr35ctl";
+  options.devicePath = global.device;
   std::string error;
   auto services = PlatformServices::Create(options, error);
   if (!services) std::cerr << "kr35ctl: " << error << "\n";
@@ -48,6 +58,17 @@ int main(int argc, char** argv) {
   app.add_option("--sim-state", global.simState,
                  "Keep the simulated adapter's firmware in this file between runs");
   app.add_flag("--json", global.json, "Print one JSON object per event");
+  app.add_option("--record", global.record,
+                 "Record what the adapter does in this session to FILE (JSON lines)");
+  auto* replay =
+      app.add_option("--replay", global.replay, "Play a recorded session back as the adapter");
+  app.add_option("--replay-speed", global.replaySpeed,
+                 "'recorded' (the recorded delays) or 'max' (no delays)")
+      ->check(CLI::IsMember({"recorded", "max"}))
+      ->needs(replay);
+  replay->excludes(simulate);
+  app.add_option("--device", global.device,
+                 "Use the adapter at this path when several are plugged in (see 'list')");
 
   auto* image = app.add_subcommand("image", "Show a firmware image's header: 'builtin' or a FILE");
   std::string imageSource;
@@ -93,6 +114,9 @@ int main(int argc, char** argv) {
 
   auto services = MakeServices(global, simulate->count() > 0);
   if (!services) return kExitUsage;
+  if (!global.device.empty() && !CheckChosenAdapter(*services, global.device)) {
+    return kExitNoAdapter;
+  }
   if (list->parsed()) return RunListCommand(*services, printer);
   if (versions->parsed()) return RunVersionsCommand(*services, printer);
   if (download->parsed()) return RunDownloadCommand(*services, printer, console, usbHex, dspHex);
