@@ -4,27 +4,23 @@
 // recording's overhead per exchange.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "exchange_timing.h"
 #include "hid/fake_hid_backend.h"
-#include "hid/hid_channel.h"
 #include "record/session_recorder.h"
 
 namespace kr35 {
 namespace {
-
-using SteadyClock = std::chrono::steady_clock;
 
 class NullQueue : public DialogQueue {
  public:
   void Post(const DialogMessage&) override {}
 };
 
-void RunExchanges(benchmark::State& state, HidBackend& backend) {
+void RunOn(benchmark::State& state, HidBackend& backend) {
   NullQueue queue;
   HidChannel channel(backend);
   channel.SetNotifyWindow(&queue);
@@ -32,26 +28,7 @@ void RunExchanges(benchmark::State& state, HidBackend& backend) {
     state.SkipWithError("adapter not opened");
     return;
   }
-  const CommandFrame frame = MakeQueryFrame(0x1C);
-  std::string text;
-  std::vector<double> samples;
-  samples.reserve(1 << 20);
-  for (auto _ : state) {
-    const auto start = SteadyClock::now();
-    const bool answered = channel.ExchangeOnce(frame, text);
-    const auto end = SteadyClock::now();
-    if (!answered) {
-      state.SkipWithError("no answer");
-      break;
-    }
-    if (samples.size() < samples.capacity()) {
-      samples.push_back(std::chrono::duration<double, std::micro>(end - start).count());
-    }
-  }
-  if (samples.empty()) return;
-  std::sort(samples.begin(), samples.end());
-  state.counters["p50_us"] = samples[samples.size() / 2];
-  state.counters["p90_us"] = samples[samples.size() * 9 / 10];
+  RunExchanges(state, channel);
 }
 
 void ExchangeWith(benchmark::State& state, bool recorded) {
@@ -59,7 +36,7 @@ void ExchangeWith(benchmark::State& state, bool recorded) {
   const std::vector<std::uint8_t> answer = {0x03, 0x1C, 0x04, 0x01, 0x07, 0x01};
   device.SetWriteHook([&](auto) { device.PushReport(answer); });
   if (!recorded) {
-    RunExchanges(state, device);
+    RunOn(state, device);
     return;
   }
   const std::string path =
@@ -71,7 +48,7 @@ void ExchangeWith(benchmark::State& state, bool recorded) {
     return;
   }
   RecordingHidBackend recording(device, file);
-  RunExchanges(state, recording);
+  RunOn(state, recording);
   state.counters["bytes_per_exchange"] = static_cast<double>(std::filesystem::file_size(path)) /
                                          static_cast<double>(state.iterations());
   file.reset();

@@ -31,16 +31,20 @@ class ReplayServices final : public PlatformServices {
   SimMixer mixer_;
 };
 
-// Other services seen through another HID backend, and notification backend
-// where the inner services have one.
+// Other services seen through another HID backend, and another notification
+// backend when one is given. `hidesInterfaces`: the HID backend shows only
+// some of the inner one's interfaces.
 class WrappedServices final : public PlatformServices {
  public:
   WrappedServices(std::unique_ptr<PlatformServices> inner, std::unique_ptr<HidBackend> hid,
-                  std::unique_ptr<DeviceNotificationBackend> notifications)
-      : inner_(std::move(inner)), hid_(std::move(hid)), notifications_(std::move(notifications)) {}
+                  std::unique_ptr<DeviceNotificationBackend> notifications, bool hidesInterfaces)
+      : inner_(std::move(inner)),
+        hid_(std::move(hid)),
+        notifications_(std::move(notifications)),
+        hidesInterfaces_(hidesInterfaces) {}
 
   HidBackend& Hid() override { return *hid_; }
-  HidBackend& AllInterfaces() override { return inner_->AllInterfaces(); }
+  HidBackend& AllInterfaces() override { return hidesInterfaces_ ? inner_->Hid() : *hid_; }
   DeviceNotificationBackend* Notifications() override {
     return notifications_ ? notifications_.get() : inner_->Notifications();
   }
@@ -53,6 +57,7 @@ class WrappedServices final : public PlatformServices {
   std::unique_ptr<PlatformServices> inner_;
   std::unique_ptr<HidBackend> hid_;
   std::unique_ptr<DeviceNotificationBackend> notifications_;
+  const bool hidesInterfaces_;
 };
 
 }  // namespace
@@ -75,7 +80,7 @@ std::unique_ptr<PlatformServices> RecordServices(std::unique_ptr<PlatformService
     notifications = std::make_unique<RecordingNotificationBackend>(*innerNotifications, file);
   }
   return std::make_unique<WrappedServices>(std::move(inner), std::move(hid),
-                                           std::move(notifications));
+                                           std::move(notifications), false);
 }
 
 std::unique_ptr<PlatformServices> PlatformServices::Create(const ServiceOptions& options,
@@ -84,12 +89,17 @@ std::unique_ptr<PlatformServices> PlatformServices::Create(const ServiceOptions&
       !options.replayPath.empty() ? CreateReplayServices(options, error)
       : options.simulate          ? CreateSimulatedServices(options, error)
                                   : CreateNativeServices();
+  // The recording sees every interface, and the choice of one is made above it,
+  // so that a replay with the same --device meets the same calls.
+  if (services && !options.recordPath.empty()) {
+    services = RecordServices(std::move(services), options, error);
+  }
   if (services && !options.devicePath.empty()) {
     auto chosen = std::make_unique<ChosenInterfaceBackend>(services->Hid(), options.devicePath);
-    services = std::make_unique<WrappedServices>(std::move(services), std::move(chosen), nullptr);
+    services =
+        std::make_unique<WrappedServices>(std::move(services), std::move(chosen), nullptr, true);
   }
-  if (!services || options.recordPath.empty()) return services;
-  return RecordServices(std::move(services), options, error);
+  return services;
 }
 
 }  // namespace kr35

@@ -69,17 +69,24 @@ class MonitorObserver : public DialogObserver {
   EventPrinter& printer_;
 };
 
+// Notes a removal whenever the dialog handles it: a quick adapter may be
+// back before the restart is followed, its notices handled with the queue.
+class RemovalWatch : public DialogObserver {
+ public:
+  void OnDeviceNotice(std::uint32_t event) override {
+    if (event == DBT_DEVICEREMOVECOMPLETE) removed = true;
+  }
+  bool removed = false;
+};
+
 // After a download the adapter restarts: it goes away and comes back. Follow
 // its notices for a while so the new versions are shown, as the dialog would.
-void FollowRestart(ConsoleDialogHost& host, DeviceDialog& dialog) {
+void FollowRestart(ConsoleDialogHost& host, DeviceDialog& dialog, const RemovalWatch& watch) {
   constexpr auto kLimit = std::chrono::seconds(5);
   const auto start = std::chrono::steady_clock::now();
-  bool wentAway = false;
   while (std::chrono::steady_clock::now() - start < kLimit) {
+    if (watch.removed && host.GetControlText(kVersionLine).rfind("USB ", 0) == 0) return;
     host.DispatchFor(dialog, std::chrono::milliseconds(100));
-    const std::string line = host.GetControlText(kVersionLine);
-    if (line == kPlugInPrompt) wentAway = true;
-    if (wentAway && line.rfind("USB ", 0) == 0) return;
   }
 }
 
@@ -155,13 +162,15 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
     StandardDialog dialog(host, environment);
     dialog.OnDialogInit();
     if (!dialog.Channel().IsOpen()) return SaveAndReturn(services, kExitNoAdapter);
+    RemovalWatch watch;
+    dialog.SetObserver(&watch);
     dialog.OnCommand(kDownloadButton);
     printer.Finish();
     host.DispatchQueued(dialog);
     const bool succeeded =
         !host.MessagesShown().empty() &&
         host.MessagesShown().back() == LoadResourceString(kDownloadSucceededString);
-    if (succeeded) FollowRestart(host, dialog);
+    if (succeeded) FollowRestart(host, dialog, watch);
     const bool verified =
         succeeded && CheckInstalledVersions(dialog.Channel().LastResponse(), printer);
     return SaveAndReturn(services, verified ? kExitDone : kExitFailed);
@@ -169,6 +178,8 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
 
   FullDialog dialog(host, environment);
   dialog.commandLineParameter = "kr35ctl";
+  RemovalWatch watch;
+  dialog.SetObserver(&watch);
   dialog.OnDialogInit();
   if (!dialog.Channel().IsOpen()) return SaveAndReturn(services, kExitNoAdapter);
   // The FULL dialog sends without asking; on the terminal the confirmation guards it too.
@@ -182,7 +193,7 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
   printer.Finish();
   host.DispatchQueued(dialog);
   const std::string outcome = host.GetControlText(kInfoLine);
-  if (outcome == "Success!" && !usbHex.empty()) FollowRestart(host, dialog);
+  if (outcome == "Success!" && !usbHex.empty()) FollowRestart(host, dialog, watch);
   return SaveAndReturn(services, outcome == "Success!" ? kExitDone
                                  : outcome == "Fail!"  ? kExitFailed
                                                        : kExitUsage);

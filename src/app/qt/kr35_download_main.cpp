@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "services/platform_services.h"
-#include "app/full_dialog.h"
 #include "app/download_options.h"
+#include "app/full_dialog.h"
 #include "app/qt/run_qt_dialog.h"
 #include "app/standard_dialog.h"
+#include "services/platform_services.h"
 
 namespace {
 
@@ -26,6 +26,10 @@ std::unique_ptr<PlatformServices> MakeServices(const DownloadOptions& options) {
   services.scenarioPath = options.scenarioPath;
   services.tracePath = options.tracePath;
   services.statePath = options.statePath;
+  services.recordPath = options.recordPath;
+  services.replayPath = options.replayPath;
+  services.replayMaxSpeed = options.replayMaxSpeed;
+  services.program = "kr35-download";
   std::string error;
   auto created = PlatformServices::Create(services, error);
   if (!created) std::fprintf(stderr, "kr35-download: %s\n", error.c_str());
@@ -62,6 +66,7 @@ int main(int argc, char** argv) {
         if (!services) return nullptr;
         DialogEnvironment environment{services->Hid(), services->Notifications(),
                                       services->Mixer()};
+        environment.clock = &services->ExchangeClock();
         if (ModeForParameter(options.parameter) == DownloadMode::kStandard) {
           return std::make_unique<StandardDialog>(host, environment);
         }

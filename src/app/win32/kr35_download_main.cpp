@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "services/platform_services.h"
-#include "app/full_dialog.h"
 #include "app/download_options.h"
+#include "app/full_dialog.h"
 #include "app/standard_dialog.h"
 #include "app/win32/program_arguments.h"
 #include "app/win32/win32_dialog_host.h"
+#include "services/platform_services.h"
 
 namespace {
 
@@ -37,6 +37,10 @@ std::unique_ptr<PlatformServices> MakeServices(const DownloadOptions& options) {
   services.scenarioPath = options.scenarioPath;
   services.tracePath = options.tracePath;
   services.statePath = options.statePath;
+  services.recordPath = options.recordPath;
+  services.replayPath = options.replayPath;
+  services.replayMaxSpeed = options.replayMaxSpeed;
+  services.program = "kr35-download";
   std::string error;
   auto created = PlatformServices::Create(services, error);
   if (!created) ShowText(std::string(kProgram) + ": " + error + "\n", true);
@@ -74,8 +78,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   std::unique_ptr<PlatformServices> services = MakeServices(options);  // outlives the dialog
   if (!services) return 2;
-  const DialogEnvironment environment{services->Hid(), services->Notifications(),
-                                      services->Mixer()};
+  DialogEnvironment environment{services->Hid(), services->Notifications(), services->Mixer()};
+  environment.clock = &services->ExchangeClock();
   Win32DialogHost host(instance);
   INT_PTR result = 0;
   {
