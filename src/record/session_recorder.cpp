@@ -274,24 +274,23 @@ std::optional<std::vector<std::string>> RecordingHidBackend::EnumerateInterfaces
 std::unique_ptr<HidReadHandle> RecordingHidBackend::OpenRead(const std::string& path,
                                                              OpenError* error) {
   auto inner = inner_.OpenRead(path, error);
-  if (!inner) {
-    file_->Write("open", "\"path\":" + Quote(path) + ",\"handle\":null");
-    return nullptr;
-  }
-  const int id = file_->NextReadHandle();
-  file_->Write("open", "\"path\":" + Quote(path) + ",\"handle\":" + std::to_string(id));
-  return std::make_unique<RecordingReadHandle>(std::move(inner), file_, id);
+  const int id = inner ? file_->NextReadHandle() : 0;
+  RecordOpen("open", "handle", path, id);
+  return inner ? std::make_unique<RecordingReadHandle>(std::move(inner), file_, id) : nullptr;
 }
 
 std::unique_ptr<HidWriteHandle> RecordingHidBackend::OpenWrite(const std::string& path) {
   auto inner = inner_.OpenWrite(path);
-  if (!inner) {
-    file_->Write("openWrite", "\"path\":" + Quote(path) + ",\"writer\":null");
-    return nullptr;
-  }
-  const int id = file_->NextWriteHandle();
-  file_->Write("openWrite", "\"path\":" + Quote(path) + ",\"writer\":" + std::to_string(id));
-  return std::make_unique<RecordingWriteHandle>(std::move(inner), file_, id);
+  const int id = inner ? file_->NextWriteHandle() : 0;
+  RecordOpen("openWrite", "writer", path, id);
+  return inner ? std::make_unique<RecordingWriteHandle>(std::move(inner), file_, id) : nullptr;
+}
+
+// The handle's number is null when it could not be opened (id 0).
+void RecordingHidBackend::RecordOpen(std::string_view event, std::string_view key,
+                                     const std::string& path, int id) {
+  file_->Write(event, "\"path\":" + Quote(path) + ",\"" + std::string(key) +
+                          "\":" + (id > 0 ? std::to_string(id) : "null"));
 }
 
 std::unique_ptr<NotificationRegistration> RecordingNotificationBackend::Register(

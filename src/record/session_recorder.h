@@ -71,6 +71,8 @@ class RecordingHidBackend final : public HidBackend {
   std::unique_ptr<HidWriteHandle> OpenWrite(const std::string& path) override;
 
  private:
+  void RecordOpen(std::string_view event, std::string_view key, const std::string& path, int id);
+
   HidBackend& inner_;
   std::shared_ptr<RecordingFile> file_;
 };
