@@ -76,6 +76,13 @@ done
 echo "== kr35ctl.exe"
 check_ctl "no adapter in this machine" 3 "version: Plug in KR35 hardware" versions
 check_ctl "the simulated adapter" 0 "version: USB 0100, DSP 0100" --simulate versions
+# A session recorded on the simulated adapter replays with the same outcome.
+session=$(mktemp -d)
+check_ctl "records a download" 0 "verify: installed USB 0104, DSP 0107 as built in" \
+  --simulate --record="Z:$session/r.jsonl" download --yes
+check_ctl "replays the recorded download" 0 "verify: installed USB 0104, DSP 0107 as built in" \
+  --replay="Z:$session/r.jsonl" --replay-speed=max download --yes
+rm -rf "$session"
 
 wineserver -k >/dev/null 2>&1 || true
 [ ${#failures[@]} -gt 0 ] && printf 'Failed: %s\n' "${failures[@]}"

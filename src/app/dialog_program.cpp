@@ -42,6 +42,10 @@ int RunDialogProgram(const std::vector<std::string>& arguments, const DialogProg
   serviceOptions.scenarioPath = options.scenarioPath;
   serviceOptions.tracePath = options.tracePath;
   serviceOptions.statePath = options.statePath;
+  serviceOptions.recordPath = options.recordPath;
+  serviceOptions.replayPath = options.replayPath;
+  serviceOptions.replayMaxSpeed = options.replayMaxSpeed;
+  serviceOptions.program = kProgramName;
   std::string error;
   // The services outlive the dialog and its threads.
   std::unique_ptr<PlatformServices> services = PlatformServices::Create(serviceOptions, error);

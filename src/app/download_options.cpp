@@ -40,6 +40,17 @@ DownloadOptions ParseDownloadOptions(const std::vector<std::string>& arguments) 
     } else if (SwitchValue(argument, "--sim-state", value)) {
       options.statePath = value;
       if (value.empty()) options.error = "--sim-state needs a file: --sim-state=FILE";
+    } else if (SwitchValue(argument, "--record", value)) {
+      options.recordPath = value;
+      if (value.empty()) options.error = "--record needs a file: --record=FILE";
+    } else if (SwitchValue(argument, "--replay-speed", value)) {
+      options.replayMaxSpeed = value == "max";
+      if (value != "max" && value != "recorded") {
+        options.error = "--replay-speed is 'recorded' or 'max'";
+      }
+    } else if (SwitchValue(argument, "--replay", value)) {
+      options.replayPath = value;
+      if (value.empty()) options.error = "--replay needs a file: --replay=FILE";
     } else {
       options.ignoredSwitches.push_back(argument);
     }

@@ -37,6 +37,9 @@ class HidReadHandle {
   virtual bool GetProductString(std::string& text) = 0;
   // The parsed report description, or null when it cannot be had.
   virtual std::unique_ptr<PreparsedData> GetPreparsedData() = 0;
+  // The report descriptor's bytes, where the platform gives them (it does not
+  // on Windows); only a session recording asks for them.
+  virtual std::optional<std::vector<std::uint8_t>> GetReportDescriptor() { return std::nullopt; }
 
   // Starts reading one input report into `buffer`, which stays in use until
   // the read completes. Byte 0 receives the report id (0 for a device

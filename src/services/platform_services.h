@@ -1,6 +1,7 @@
 // The platform services a program runs on: the real ones of this machine, or
 // the simulated adapter with its mixers, from the switches --simulate[=FILE],
-// --sim-trace=FILE and --sim-state=FILE.
+// --sim-trace=FILE and --sim-state=FILE; or a session recording played back
+// (--replay=FILE). Any of them may be recorded (--record=FILE).
 #pragma once
 
 #include <memory>
@@ -10,15 +11,21 @@
 #include "hid/device_notification.h"
 #include "hid/hid_io.h"
 #include "mixer/mixer_api.h"
+#include "protocol/clock.h"
 #include "protocol/timing.h"
 
 namespace kr35 {
 
 struct ServiceOptions {
   bool simulate = false;
-  std::string scenarioPath;  // with simulate; empty: the default adapter
-  std::string tracePath;     // with simulate: the report trace
-  std::string statePath;     // with simulate: the adapter's flash between runs
+  std::string scenarioPath;     // with simulate; empty: the default adapter
+  std::string tracePath;        // with simulate: the report trace
+  std::string statePath;        // with simulate: the adapter's flash between runs
+  std::string recordPath;       // record the session to this file
+  std::string replayPath;       // play this recording back as the adapter
+  bool replayMaxSpeed = false;  // with replayPath: without the recorded delays
+  std::string program;          // the program's name, for the recording
+  std::string devicePath;       // only this interface is used (several adapters plugged in)
   // With simulate: the exchange's waits, shortened for quick tests of time-outs.
   std::optional<Timing> simTiming;
 };
@@ -31,10 +38,15 @@ class PlatformServices {
                                                   std::string& error);
 
   virtual HidBackend& Hid() = 0;
+  // Every interface present, also those Hid() hides when one device was chosen.
+  virtual HidBackend& AllInterfaces() { return Hid(); }
   virtual DeviceNotificationBackend* Notifications() = 0;
   virtual MixerApi& Mixer() = 0;
   virtual bool IsSimulated() const = 0;
-  // Keeps what the program changed that must outlive it (the simulated flash).
+  // The clock the command exchange waits on.
+  virtual Clock& ExchangeClock() { return RealClock(); }
+  // Keeps what the program changed that must outlive it (the simulated flash);
+  // false with `error` also when a replayed session did not follow its recording.
   virtual bool Save(std::string& error) = 0;
   // Empty unless output the program wrote on the side (the simulator's trace)
   // was lost; then what was lost and why.

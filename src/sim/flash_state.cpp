@@ -10,6 +10,7 @@
 
 #include "firmware/file_io.h"
 #include "firmware/firmware_image.h"
+#include "hid/hex_bytes.h"
 
 namespace kr35 {
 namespace {
@@ -19,36 +20,6 @@ using Json = nlohmann::json;
 constexpr int kFormatVersion = 1;
 // Two payloads in hex plus a little JSON.
 constexpr std::uintmax_t kMaxStateFileBytes = 4 * kMaxStoredPayload + 4096;
-
-std::string ToHex(const std::vector<std::uint8_t>& bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(bytes.size() * 2);
-  for (std::uint8_t byte : bytes) {
-    text.push_back(kDigits[byte >> 4]);
-    text.push_back(kDigits[byte & 0x0F]);
-  }
-  return text;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::optional<std::vector<std::uint8_t>> FromHex(const std::string& text) {
-  if (text.size() % 2 != 0 || text.size() / 2 > kMaxStoredPayload) return std::nullopt;
-  std::vector<std::uint8_t> bytes(text.size() / 2);
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const int high = HexDigit(text[2 * i]);
-    const int low = HexDigit(text[2 * i + 1]);
-    if (high < 0 || low < 0) return std::nullopt;
-    bytes[i] = static_cast<std::uint8_t>(high << 4 | low);
-  }
-  return bytes;
-}
 
 Json PartToJson(const std::optional<std::vector<std::uint8_t>>& part) {
   return part ? Json(ToHex(*part)) : Json(nullptr);
@@ -61,7 +32,7 @@ bool PartFromJson(const Json& root, const char* key, std::optional<std::vector<s
     return true;
   }
   if (root[key].is_string()) {
-    part = FromHex(root[key].get<std::string>());
+    part = FromHex(root[key].get<std::string>(), kMaxStoredPayload);
     if (part) return true;
   }
   error = std::string("'") + key + "' must be null or an even-length hex string of at most " +

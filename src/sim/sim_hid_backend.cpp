@@ -56,6 +56,7 @@ struct ReadState {
 
 struct SimDevice {
   bool isAdapter = false;
+  int adapterNumber = 0;  // the i of its path "sim:adapter<i>"
   std::string path;
   HidAttributes attributes;
   std::optional<std::string> manufacturer;
@@ -87,6 +88,7 @@ class SimWorld {
   bool GetAttributes(const ReadState& state, HidAttributes& attributes);
   bool GetString(const ReadState& state, bool product, std::string& text);
   std::unique_ptr<PreparsedData> GetPreparsedData(const ReadState& state);
+  std::optional<std::vector<std::uint8_t>> GetReportDescriptor(const ReadState& state);
   ReadStart StartRead(ReadState& state, std::span<std::uint8_t> buffer);
   ReadWait WaitRead(ReadState& state, std::chrono::milliseconds timeout);
   void Interrupt(ReadState& state);
@@ -162,6 +164,7 @@ SimWorld::SimWorld(Scenario scenario, std::unique_ptr<SimTrace> trace)
   for (int i = 0; i < adapterCount; ++i) {
     SimDevice device;
     device.isAdapter = true;
+    device.adapterNumber = i;
     device.path = kAdapterPathPrefix + std::to_string(i);
     device.attributes = {hid_.vendorId, hid_.productId, hid_.versionNumber};
     device.manufacturer = hid_.manufacturer;
@@ -274,10 +277,14 @@ bool SimWorld::GetString(const ReadState& state, bool product, std::string& text
 }
 
 std::unique_ptr<PreparsedData> SimWorld::GetPreparsedData(const ReadState& state) {
+  const auto descriptor = GetReportDescriptor(state);
+  return descriptor ? ParseReportDescriptor(*descriptor) : nullptr;
+}
+
+std::optional<std::vector<std::uint8_t>> SimWorld::GetReportDescriptor(const ReadState& state) {
   std::lock_guard lock(mutex_);
-  if (!ReaderAlive(state)) return nullptr;
-  return ParseReportDescriptor(devices_[state.device].isAdapter ? descriptor_
-                                                                : kOtherDeviceDescriptor);
+  if (!ReaderAlive(state)) return std::nullopt;
+  return devices_[state.device].isAdapter ? descriptor_ : kOtherDeviceDescriptor;
 }
 
 namespace {
@@ -402,7 +409,7 @@ bool SimWorld::Write(std::size_t index, std::uint64_t generation,
     return false;
   }
   const Clock::time_point now = Clock::now();
-  if (trace_) trace_->Record(SinceStart(now), "rx", report);
+  if (trace_) trace_->Record(SinceStart(now), "rx", device.adapterNumber, report);
 
   AdapterModel& model = *device.model;
   const std::vector<ResponseFrame> responses = model.Handle(frame);
@@ -442,7 +449,7 @@ std::vector<std::uint8_t> SimWorld::ResponseReport(const ResponseFrame& frame) c
 
 void SimWorld::Emit(SimDevice& device, std::vector<std::uint8_t> report, Clock::time_point due) {
   if (!device.present) return;
-  if (trace_) trace_->Record(SinceStart(due), "tx", report);
+  if (trace_) trace_->Record(SinceStart(due), "tx", device.adapterNumber, report);
   for (const auto& reader : device.readers) {
     auto& queue = reader->queue;
     const auto at = std::upper_bound(
@@ -574,6 +581,9 @@ class SimReadHandle : public HidReadHandle {
   }
   std::unique_ptr<PreparsedData> GetPreparsedData() override {
     return world_->GetPreparsedData(*state_);
+  }
+  std::optional<std::vector<std::uint8_t>> GetReportDescriptor() override {
+    return world_->GetReportDescriptor(*state_);
   }
   ReadStart StartRead(std::span<std::uint8_t> buffer) override {
     return world_->StartRead(*state_, buffer);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include "hid/hex_bytes.h"
 
 namespace kr35 {
 
@@ -18,19 +19,16 @@ SimTrace::~SimTrace() {
   std::fclose(file_);
 }
 
-void SimTrace::Record(double tMs, const char* direction, std::span<const std::uint8_t> report) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  hex.reserve(report.size() * 2);
-  for (std::uint8_t b : report) {
-    hex.push_back(kDigits[b >> 4]);
-    hex.push_back(kDigits[b & 0x0F]);
-  }
+void SimTrace::Record(double tMs, const char* direction, int adapter,
+                      std::span<const std::uint8_t> report) {
+  const std::string hex = ToHex(report);
   const int reportId = report.empty() ? 0 : report[0];
   std::lock_guard lock(mutex_);
   errno = 0;
-  std::fprintf(file_, "{\"t_ms\": %.3f, \"dir\": \"%s\", \"report_id\": %d, \"bytes\": \"%s\"}\n",
-               tMs, direction, reportId, hex.c_str());
+  std::fprintf(file_,
+               "{\"t_ms\": %.3f, \"dir\": \"%s\", \"adapter\": %d, \"report_id\": %d, "
+               "\"bytes\": \"%s\"}\n",
+               tMs, direction, adapter, reportId, hex.c_str());
   NoteResult(std::fflush(file_));
 }
 

@@ -9,8 +9,8 @@ program=$2
 # The page's text with roff's escaped hyphens as plain ones.
 text=$(sed 's/\\-/-/g' "$page")
 help=$("$program" --help) || { echo "$program --help failed"; exit 1; }
-# CLI11 lists the subcommands under "Subcommands:", one a line.
-commands=$(printf '%s\n' "$help" | awk '/^Subcommands:/ { on = 1; next } on && NF { print $1 }')
+# CLI11 lists the subcommands under "Subcommands:", one a line, up to a blank line.
+commands=$(printf '%s\n' "$help" | awk '/^Subcommands:/ { on = 1; next } on && !NF { exit } on { print $1 }')
 missing=""
 mentions() { case $text in *"$1"*) ;; *) missing="$missing $2$1" ;; esac; }
 for option in $(printf '%s\n' "$help" | grep -oE -- '--[a-z][a-z-]*' | sort -u); do

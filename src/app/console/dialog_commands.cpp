@@ -10,6 +10,7 @@
 #include "app/console/exit_status.h"
 #include "app/console/hex_inputs.h"
 #include "app/console/silent_failure.h"
+#include "app/console/version_check.h"
 #include "app/dialog_ids.h"
 #include "app/full_dialog.h"
 #include "app/standard_dialog.h"
@@ -23,8 +24,10 @@ namespace kr35 {
 namespace {
 
 DialogEnvironment EnvironmentOf(PlatformServices& services) {
-  return DialogEnvironment{services.Hid(), services.Notifications(), services.Mixer(),
-                           services.ExchangeTiming()};
+  DialogEnvironment environment{services.Hid(), services.Notifications(), services.Mixer(),
+                                services.ExchangeTiming()};
+  environment.clock = &services.ExchangeClock();
+  return environment;
 }
 
 int SaveAndReturn(PlatformServices& services, int status) {
@@ -68,17 +71,24 @@ class MonitorObserver : public DialogObserver {
   EventPrinter& printer_;
 };
 
+// Notes a removal whenever the dialog handles it: a quick adapter may be
+// back before the restart is followed, its notices handled with the queue.
+class RemovalWatch : public DialogObserver {
+ public:
+  void OnDeviceNotice(std::uint32_t event) override {
+    if (event == DBT_DEVICEREMOVECOMPLETE) removed = true;
+  }
+  bool removed = false;
+};
+
 // After a download the adapter restarts: it goes away and comes back. Follow
 // its notices for a while so the new versions are shown, as the dialog would.
-void FollowRestart(ConsoleDialogHost& host, DeviceDialog& dialog) {
+void FollowRestart(ConsoleDialogHost& host, DeviceDialog& dialog, const RemovalWatch& watch) {
   constexpr auto kLimit = std::chrono::seconds(5);
   const auto start = std::chrono::steady_clock::now();
-  bool wentAway = false;
   while (std::chrono::steady_clock::now() - start < kLimit) {
+    if (watch.removed && host.GetControlText(kVersionLine).rfind("USB ", 0) == 0) return;
     host.DispatchFor(dialog, std::chrono::milliseconds(100));
-    const std::string line = host.GetControlText(kVersionLine);
-    if (line == kPlugInPrompt) wentAway = true;
-    if (wentAway && line.rfind("USB ", 0) == 0) return;
   }
 }
 
@@ -161,15 +171,19 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
     StandardDialog dialog(host, environment);
     dialog.OnDialogInit();
     if (!dialog.Channel().IsOpen()) return SaveAndReturn(services, kExitNoAdapter);
+    RemovalWatch watch;
+    dialog.SetObserver(&watch);
     dialog.OnCommand(kDownloadButton);
     printer.Finish();
     host.DispatchQueued(dialog);
     const bool succeeded =
         !host.MessagesShown().empty() &&
         host.MessagesShown().back() == LoadResourceString(kDownloadSucceededString);
-    if (succeeded) FollowRestart(host, dialog);
+    if (succeeded) FollowRestart(host, dialog, watch);
     if (!succeeded && host.MessagesShown().size() > 1) SaySilentFailure(dialog);
-    return SaveAndReturn(services, succeeded ? kExitDone : kExitFailed);
+    const bool verified =
+        succeeded && CheckInstalledVersions(dialog.Channel().LastResponse(), printer);
+    return SaveAndReturn(services, verified ? kExitDone : kExitFailed);
   }
 
   // Every named file is read and converted before the first frame: a bad
@@ -182,6 +196,8 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
   }
   FullDialog dialog(host, environment);
   dialog.commandLineParameter = "kr35ctl";
+  RemovalWatch watch;
+  dialog.SetObserver(&watch);
   dialog.OnDialogInit();
   if (!dialog.Channel().IsOpen()) return SaveAndReturn(services, kExitNoAdapter);
   // The FULL dialog sends without asking; on the terminal the confirmation guards it too.
@@ -203,7 +219,7 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
   host.SetControlText(kInfoLine, allSucceeded ? "Success!" : "Fail!");
   printer.Finish();
   host.DispatchQueued(dialog);
-  if (allSucceeded && !usbHex.empty()) FollowRestart(host, dialog);
+  if (allSucceeded && !usbHex.empty()) FollowRestart(host, dialog, watch);
   if (!allSucceeded) SaySilentFailure(dialog);
   return SaveAndReturn(services, allSucceeded ? kExitDone : kExitFailed);
 }

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "app/console/command_line_checks.h"
+#include "app/console/device_choice.h"
 #include "app/console/dialog_commands.h"
 #include "app/console/exit_status.h"
 #include "app/console/image_commands.h"
@@ -21,6 +22,10 @@ struct GlobalOptions {
   std::string simState;
   int simResponseWaitMs = 0;  // 0: the shipped waits
   bool json = false;
+  std::string record;
+  std::string replay;
+  std::string replaySpeed = "recorded";
+  std::string device;
 };
 
 std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool simulateGiven) {
@@ -35,6 +40,11 @@ std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool
     timing.retryPause = timing.responseWait / 2;
     options.simTiming = timing;
   }
+  options.recordPath = global.record;
+  options.replayPath = global.replay;
+  options.replayMaxSpeed = global.replaySpeed == "max";
+  options.program = "kr35ctl";
+  options.devicePath = global.device;
   std::string error;
   auto services = PlatformServices::Create(options, error);
   if (!services) std::cerr << "kr35ctl: " << error << "\n";
@@ -71,6 +81,17 @@ int Run(int argc, char** argv) {
                  "between attempts) instead of 2000 ms, for quick runs into time-outs")
       ->check(CLI::Range(1, 2000));
   app.add_flag("--json", global.json, "Print one JSON object per event");
+  app.add_option("--record", global.record,
+                 "Record what the adapter does in this session to FILE (JSON lines)");
+  auto* replay =
+      app.add_option("--replay", global.replay, "Play a recorded session back as the adapter");
+  app.add_option("--replay-speed", global.replaySpeed,
+                 "'recorded' (the recorded delays) or 'max' (no delays)")
+      ->check(CLI::IsMember({"recorded", "max"}))
+      ->needs(replay);
+  replay->excludes(simulate);
+  app.add_option("--device", global.device,
+                 "Use the adapter at this path when several are plugged in (see 'list')");
 
   auto* image = app.add_subcommand("image", "Show a firmware image's header: 'builtin' or a FILE");
   std::string imageSource;
@@ -143,6 +164,8 @@ int Run(int argc, char** argv) {
     status = RunConvertCommand(usbHex, dspHex, outputDir, printer);
   } else if (services = MakeServices(global, simulate->count() > 0); !services) {
     return kExitUsage;
+  } else if (!global.device.empty() && !CheckChosenAdapter(*services, global.device)) {
+    status = kExitNoAdapter;
   } else if (list->parsed()) {
     status = RunListCommand(*services, printer);
   } else if (versions->parsed()) {

@@ -7,6 +7,7 @@
 #include "app/dialog_program.h"
 #include "app/win32/program_arguments.h"
 #include "app/win32/win32_dialog_host.h"
+#include "services/platform_services.h"
 
 namespace {
 

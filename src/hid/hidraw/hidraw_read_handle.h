@@ -22,6 +22,7 @@ class HidrawReadHandle final : public HidReadHandle {
   bool GetManufacturerString(std::string& text) override;
   bool GetProductString(std::string& text) override;
   std::unique_ptr<PreparsedData> GetPreparsedData() override;
+  std::optional<std::vector<std::uint8_t>> GetReportDescriptor() override { return descriptor_; }
 
   ReadStart StartRead(std::span<std::uint8_t> buffer) override { return reader_.StartRead(buffer); }
   ReadWait WaitRead(std::chrono::milliseconds timeout) override {

@@ -112,12 +112,10 @@ TEST_F(ConsoleCommandsTest, ImageCommandJudgesHeaderAndChecksum) {
 
 std::unique_ptr<PlatformServices> Simulated(const std::string& scenarioPath) {
   std::string error;
-  auto services = PlatformServices::Create({.simulate = true,
-                                            .scenarioPath = scenarioPath,
-                                            .tracePath = "",
-                                            .statePath = "",
-                                            .simTiming = {}},
-                                           error);
+  ServiceOptions options;
+  options.simulate = true;
+  options.scenarioPath = scenarioPath;
+  auto services = PlatformServices::Create(options, error);
   EXPECT_TRUE(services) << error;
   return services;
 }
@@ -142,12 +140,10 @@ TEST_F(ConsoleCommandsTest, DownloadWithoutConfirmationSendsNothing) {
   EventPrinter printer(OutputStyle::kLines, out.get());
   const auto trace = dir_ / "trace.jsonl";
   std::string error;
-  auto services = PlatformServices::Create({.simulate = true,
-                                            .scenarioPath = "",
-                                            .tracePath = trace.string(),
-                                            .statePath = "",
-                                            .simTiming = {}},
-                                           error);
+  ServiceOptions options;
+  options.simulate = true;
+  options.tracePath = trace.string();
+  auto services = PlatformServices::Create(options, error);
   ASSERT_TRUE(services) << error;
   EXPECT_EQ(RunDownloadCommand(*services, printer, ConsoleOptions{}, "", ""), kExitFailed);
   services.reset();

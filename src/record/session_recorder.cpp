@@ -1,0 +1,307 @@
+#include "record/session_recorder.h"
+
+#include <nlohmann/json.hpp>
+
+#include "hid/hex_bytes.h"
+#include "record/recording_format.h"
+
+#ifndef KR35_VERSION
+#define KR35_VERSION "0"
+#endif
+
+namespace kr35 {
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr const char* kPlatform =
+#ifdef _WIN32
+    "windows";
+#else
+    "linux";
+#endif
+
+std::string Quote(std::string_view text) {
+  return Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::string OptionalText(bool ok, const std::string& text) {
+  return ok ? Quote(text) : "null";
+}
+
+// What the report parser says about the device, for recordings made where the
+// descriptor's bytes are not to be had.
+Json CapsOf(const PreparsedData& parsed) {
+  HidpCaps caps;
+  if (parsed.GetCaps(caps) != HIDP_STATUS_SUCCESS) return nullptr;
+  Json json = {{"usagePage", caps.usagePage},
+               {"usage", caps.usage},
+               {"inputReportByteLength", caps.inputReportByteLength},
+               {"outputReportByteLength", caps.outputReportByteLength},
+               {"featureReportByteLength", caps.featureReportByteLength}};
+  const std::pair<HidReportType, const char*> types[] = {{HidReportType::kInput, "input"},
+                                                         {HidReportType::kOutput, "output"},
+                                                         {HidReportType::kFeature, "feature"}};
+  for (const auto& [type, name] : types) {
+    for (const bool values : {true, false}) {
+      HidpCapability list[64];
+      std::uint16_t count = 64;
+      const HidpStatus status = values ? parsed.GetSpecificValueCaps(type, 0, 0, 0, list, count)
+                                       : parsed.GetSpecificButtonCaps(type, 0, 0, 0, list, count);
+      Json entries = Json::array();
+      for (std::uint16_t i = 0; status == HIDP_STATUS_SUCCESS && i < count; ++i) {
+        const HidpCapability& cap = list[i];
+        entries.push_back({{"usagePage", cap.usagePage},
+                           {"reportId", cap.reportId},
+                           {"isRange", cap.isRange},
+                           {"usage", cap.usage},
+                           {"usageMin", cap.usageMin},
+                           {"usageMax", cap.usageMax},
+                           {"bitSize", cap.bitSize},
+                           {"reportCount", cap.reportCount},
+                           {"logicalMin", cap.logicalMin},
+                           {"logicalMax", cap.logicalMax}});
+      }
+      json[std::string(name) + (values ? "Values" : "Buttons")] = std::move(entries);
+    }
+  }
+  return json;
+}
+
+class RecordingReadHandle final : public HidReadHandle {
+ public:
+  RecordingReadHandle(std::unique_ptr<HidReadHandle> inner, std::shared_ptr<RecordingFile> file,
+                      int id)
+      : inner_(std::move(inner)), file_(std::move(file)), id_(id) {}
+
+  bool GetAttributes(HidAttributes& attributes) override {
+    const bool ok = inner_->GetAttributes(attributes);
+    file_->Write(
+        "attributes",
+        Field() + (ok ? ",\"vendorId\":" + std::to_string(attributes.vendorId) +
+                            ",\"productId\":" + std::to_string(attributes.productId) +
+                            ",\"versionNumber\":" + std::to_string(attributes.versionNumber)
+                      : ",\"vendorId\":null"));
+    return ok;
+  }
+  bool GetManufacturerString(std::string& text) override {
+    const bool ok = inner_->GetManufacturerString(text);
+    file_->Write("manufacturer", Field() + ",\"text\":" + OptionalText(ok, text));
+    return ok;
+  }
+  bool GetProductString(std::string& text) override {
+    const bool ok = inner_->GetProductString(text);
+    file_->Write("product", Field() + ",\"text\":" + OptionalText(ok, text));
+    return ok;
+  }
+  std::unique_ptr<PreparsedData> GetPreparsedData() override {
+    auto parsed = inner_->GetPreparsedData();
+    const auto bytes = inner_->GetReportDescriptor();
+    file_->Write("descriptor", Field() + ",\"bytes\":" + (bytes ? Quote(ToHex(*bytes)) : "null") +
+                                   ",\"caps\":" + (parsed ? CapsOf(*parsed) : Json()).dump());
+    return parsed;
+  }
+  std::optional<std::vector<std::uint8_t>> GetReportDescriptor() override {
+    return inner_->GetReportDescriptor();
+  }
+
+  ReadStart StartRead(std::span<std::uint8_t> buffer) override {
+    const ReadStart start = inner_->StartRead(buffer);
+    buffer_ = buffer;
+    if (start == ReadStart::kComplete) file_->RecordRead(id_, buffer_);
+    if (start == ReadStart::kError) file_->Write("readError", Field());
+    return start;
+  }
+  ReadWait WaitRead(std::chrono::milliseconds timeout) override {
+    const ReadWait wait = inner_->WaitRead(timeout);
+    if (wait == ReadWait::kComplete) file_->RecordRead(id_, buffer_);
+    if (wait == ReadWait::kError) file_->Write("readError", Field());
+    return wait;
+  }
+  void Interrupt() override { inner_->Interrupt(); }
+  void CancelRead() override { inner_->CancelRead(); }
+
+ private:
+  std::string Field() const { return "\"handle\":" + std::to_string(id_); }
+
+  std::unique_ptr<HidReadHandle> inner_;
+  std::shared_ptr<RecordingFile> file_;
+  const int id_;
+  std::span<std::uint8_t> buffer_;  // the buffer of the read in progress
+};
+
+class RecordingWriteHandle final : public HidWriteHandle {
+ public:
+  RecordingWriteHandle(std::unique_ptr<HidWriteHandle> inner, std::shared_ptr<RecordingFile> file,
+                       int id)
+      : inner_(std::move(inner)), file_(std::move(file)), id_(id) {}
+
+  bool Write(std::span<const std::uint8_t> report) override {
+    return file_->RecordWrite(id_, report, [&] { return inner_->Write(report); });
+  }
+
+ private:
+  std::unique_ptr<HidWriteHandle> inner_;
+  std::shared_ptr<RecordingFile> file_;
+  const int id_;
+};
+
+// Passes notices on to the dialog's queue and writes the device changes down.
+class RecordingQueue final : public DialogQueue {
+ public:
+  RecordingQueue(DialogQueue* inner, std::shared_ptr<RecordingFile> file)
+      : inner_(inner), file_(std::move(file)) {}
+  void Post(const DialogMessage& message) override {
+    if (message.message == WM_DEVICECHANGE) {
+      file_->Write("notice", "\"code\":" + std::to_string(message.wParam));
+    }
+    if (inner_) inner_->Post(message);
+  }
+
+ private:
+  DialogQueue* inner_;
+  std::shared_ptr<RecordingFile> file_;
+};
+
+// Keeps the recording queue alive as long as the registration that posts to it.
+class RecordingRegistration final : public NotificationRegistration {
+ public:
+  explicit RecordingRegistration(std::unique_ptr<RecordingQueue> queue)
+      : queue_(std::move(queue)) {}
+  DialogQueue* Queue() { return queue_.get(); }
+  void Adopt(std::unique_ptr<NotificationRegistration> inner) { inner_ = std::move(inner); }
+
+ private:
+  std::unique_ptr<RecordingQueue> queue_;
+  std::unique_ptr<NotificationRegistration> inner_;  // destroyed first: no posts after it
+};
+
+}  // namespace
+
+RecordingFile::RecordingFile(std::FILE* file) : file_(file) {
+  line_.reserve(512);
+}
+
+RecordingFile::~RecordingFile() {
+  std::fclose(file_);
+}
+
+std::shared_ptr<RecordingFile> RecordingFile::Create(const std::string& path,
+                                                     std::string_view program, std::string& error) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) {
+    error = "cannot write the recording " + path;
+    return nullptr;
+  }
+  std::shared_ptr<RecordingFile> recording(new RecordingFile(file));
+  const Json header = {{"format", kRecordingFormat},
+                       {"version", kRecordingVersion},
+                       {"program", std::string(program)},
+                       {"programVersion", KR35_VERSION},
+                       {"platform", kPlatform}};
+  const std::string line = header.dump() + "\n";
+  if (std::fputs(line.c_str(), file) < 0 || std::fflush(file) != 0) {
+    error = "cannot write the recording " + path;
+    return nullptr;
+  }
+  return recording;
+}
+
+void RecordingFile::StartLine(std::string_view event) {
+  const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - start_);
+  line_.assign("{\"t_us\":");
+  line_ += std::to_string(elapsed.count());
+  line_ += ",\"event\":\"";
+  line_ += event;
+  line_ += '"';
+}
+
+void RecordingFile::EndLine() {
+  line_ += "}\n";
+  // A failed write must not change what the program does: the recording just
+  // ends short.
+  std::fwrite(line_.data(), 1, line_.size(), file_);
+  std::fflush(file_);
+}
+
+void RecordingFile::Write(std::string_view event, std::string_view fields) {
+  std::lock_guard lock(mutex_);
+  StartLine(event);
+  if (!fields.empty()) {
+    line_ += ',';
+    line_ += fields;
+  }
+  EndLine();
+}
+
+void RecordingFile::RecordRead(int handle, std::span<const std::uint8_t> report) {
+  std::lock_guard lock(mutex_);
+  AppendReportLine("read", "handle", handle, report, nullptr);
+}
+
+// {"t_us":T,"event":"EVENT","ID_KEY":ID,"report":"HEX"[,"ok":OK]}
+void RecordingFile::AppendReportLine(std::string_view event, std::string_view idKey, int id,
+                                     std::span<const std::uint8_t> report, const bool* ok) {
+  StartLine(event);
+  line_ += ",\"";
+  line_ += idKey;
+  line_ += "\":";
+  line_ += std::to_string(id);
+  line_ += ",\"report\":\"";
+  AppendHex(line_, report);
+  line_ += '"';
+  if (ok) line_ += *ok ? ",\"ok\":true" : ",\"ok\":false";
+  EndLine();
+}
+
+int RecordingFile::NextReadHandle() {
+  std::lock_guard lock(mutex_);
+  return ++readHandles_;
+}
+
+int RecordingFile::NextWriteHandle() {
+  std::lock_guard lock(mutex_);
+  return ++writeHandles_;
+}
+
+std::optional<std::vector<std::string>> RecordingHidBackend::EnumerateInterfaces() {
+  auto paths = inner_.EnumerateInterfaces();
+  file_->Write("enumerate", "\"paths\":" + (paths ? Json(*paths) : Json()).dump());
+  return paths;
+}
+
+std::unique_ptr<HidReadHandle> RecordingHidBackend::OpenRead(const std::string& path,
+                                                             OpenError* error) {
+  auto inner = inner_.OpenRead(path, error);
+  const int id = inner ? file_->NextReadHandle() : 0;
+  RecordOpen("open", "handle", path, id);
+  return inner ? std::make_unique<RecordingReadHandle>(std::move(inner), file_, id) : nullptr;
+}
+
+std::unique_ptr<HidWriteHandle> RecordingHidBackend::OpenWrite(const std::string& path) {
+  auto inner = inner_.OpenWrite(path);
+  const int id = inner ? file_->NextWriteHandle() : 0;
+  RecordOpen("openWrite", "writer", path, id);
+  return inner ? std::make_unique<RecordingWriteHandle>(std::move(inner), file_, id) : nullptr;
+}
+
+// The handle's number is null when it could not be opened (id 0).
+void RecordingHidBackend::RecordOpen(std::string_view event, std::string_view key,
+                                     const std::string& path, int id) {
+  file_->Write(event, "\"path\":" + Quote(path) + ",\"" + std::string(key) +
+                          "\":" + (id > 0 ? std::to_string(id) : "null"));
+}
+
+std::unique_ptr<NotificationRegistration> RecordingNotificationBackend::Register(
+    DialogQueue* queue) {
+  auto registration =
+      std::make_unique<RecordingRegistration>(std::make_unique<RecordingQueue>(queue, file_));
+  auto inner = inner_.Register(registration->Queue());
+  file_->Write("register", inner ? "\"ok\":true" : "\"ok\":false");
+  if (!inner) return nullptr;
+  registration->Adopt(std::move(inner));
+  return registration;
+}
+
+}  // namespace kr35

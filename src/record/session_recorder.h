@@ -1,0 +1,94 @@
+// Records a session: decorators of the HID backend seam and of the
+// device-notification seam that pass every call through unchanged and write
+// what the device did as lines of a recording (see recording_format.h).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "hid/device_notification.h"
+#include "hid/hid_io.h"
+
+namespace kr35 {
+
+// The recording file. Each line is flushed as it is written, so a crash or an
+// unplug keeps every line written so far. Thread-safe.
+class RecordingFile {
+ public:
+  // Creates (truncates) the file and writes the header line naming `program`;
+  // null with `error` when it cannot be written.
+  static std::shared_ptr<RecordingFile> Create(const std::string& path, std::string_view program,
+                                               std::string& error);
+  ~RecordingFile();
+  RecordingFile(const RecordingFile&) = delete;
+  RecordingFile& operator=(const RecordingFile&) = delete;
+
+  // Writes {"t_us":T,"event":"EVENT",FIELDS}; `fields` is JSON members without braces.
+  void Write(std::string_view event, std::string_view fields);
+  // An input report read on read handle `handle`.
+  void RecordRead(int handle, std::span<const std::uint8_t> report);
+  // Runs `write` (an output report going out) and writes its line, holding
+  // the file meanwhile so that no answer to it can be written before it.
+  template <typename WriteReport>
+  bool RecordWrite(int writer, std::span<const std::uint8_t> report, WriteReport&& write) {
+    std::lock_guard lock(mutex_);
+    const bool ok = write();
+    AppendReportLine("write", "writer", writer, report, &ok);
+    return ok;
+  }
+  int NextReadHandle();
+  int NextWriteHandle();
+
+ private:
+  explicit RecordingFile(std::FILE* file);
+  void StartLine(std::string_view event);
+  void EndLine();
+  void AppendReportLine(std::string_view event, std::string_view idKey, int id,
+                        std::span<const std::uint8_t> report, const bool* ok);
+
+  std::mutex mutex_;
+  std::FILE* file_;
+  std::string line_;  // reused, so a report line costs no allocation
+  const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  int readHandles_ = 0;
+  int writeHandles_ = 0;
+};
+
+class RecordingHidBackend final : public HidBackend {
+ public:
+  RecordingHidBackend(HidBackend& inner, std::shared_ptr<RecordingFile> file)
+      : inner_(inner), file_(std::move(file)) {}
+
+  std::optional<std::vector<std::string>> EnumerateInterfaces() override;
+  std::unique_ptr<HidReadHandle> OpenRead(const std::string& path,
+                                          OpenError* error = nullptr) override;
+  std::unique_ptr<HidWriteHandle> OpenWrite(const std::string& path) override;
+
+ private:
+  void RecordOpen(std::string_view event, std::string_view key, const std::string& path, int id);
+
+  HidBackend& inner_;
+  std::shared_ptr<RecordingFile> file_;
+};
+
+class RecordingNotificationBackend final : public DeviceNotificationBackend {
+ public:
+  RecordingNotificationBackend(DeviceNotificationBackend& inner,
+                               std::shared_ptr<RecordingFile> file)
+      : inner_(inner), file_(std::move(file)) {}
+
+  PlatformVersion GetPlatformVersion() override { return inner_.GetPlatformVersion(); }
+  std::unique_ptr<NotificationRegistration> Register(DialogQueue* queue) override;
+
+ private:
+  DeviceNotificationBackend& inner_;
+  std::shared_ptr<RecordingFile> file_;
+};
+
+}  // namespace kr35

@@ -1,0 +1,376 @@
+#include "record/session_replay.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "hid/hex_bytes.h"
+#include "hid/report_descriptor_parser.h"
+
+namespace kr35 {
+
+using SteadyTime = std::chrono::steady_clock::time_point;
+
+class ReplayState {
+ public:
+  ReplayState(Recording recording, bool maxSpeed)
+      : recording_(std::move(recording)), maxSpeed_(maxSpeed) {
+    Schedule(start_, 0, recording_.prelude);
+    deliverer_ = std::thread([this] { Deliver(); });
+  }
+  ~ReplayState() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    deliverer_.join();
+  }
+
+  bool MaxSpeed() const { return maxSpeed_; }
+  // True when nothing more will come from the device: the program departed
+  // from the recording, or every recorded event has been delivered.
+  bool Exhausted() {
+    std::lock_guard lock(mutex_);
+    return phase_ != Phase::kRunning ||
+           (nextWrite_ == recording_.writes.size() && scheduled_.empty());
+  }
+  std::string Diagnosis() {
+    std::lock_guard lock(mutex_);
+    return diagnosis_;
+  }
+
+  std::optional<std::vector<std::string>> Enumerate() {
+    std::lock_guard lock(mutex_);
+    if (phase_ == Phase::kEnded) return std::vector<std::string>{};
+    const auto& all = recording_.enumerations;
+    if (all.empty()) return std::vector<std::string>{};
+    return all[std::min(nextEnumeration_++, all.size() - 1)];
+  }
+
+  // The interface a read or write may be opened on; null when it may not.
+  const RecordedInterface* Interface(const std::string& path, bool forWriting) {
+    std::lock_guard lock(mutex_);
+    if (phase_ == Phase::kEnded) return nullptr;
+    const auto found = recording_.interfaces.find(path);
+    if (found == recording_.interfaces.end()) return nullptr;
+    const RecordedInterface& interface = found->second;
+    return (forWriting ? interface.writable : interface.readable) ? &interface : nullptr;
+  }
+  int NextReadHandle() {
+    std::lock_guard lock(mutex_);
+    return ++readHandles_;
+  }
+
+  bool Write(const std::string& path, std::span<const std::uint8_t> report) {
+    std::lock_guard lock(mutex_);
+    if (phase_ == Phase::kDiverged) return true;  // the adapter no longer answers
+    if (phase_ == Phase::kEnded) return false;
+    const std::size_t number = nextWrite_ + 1;
+    if (nextWrite_ == recording_.writes.size()) {
+      // Past the recording's end the adapter is gone, as after an unplug.
+      phase_ = Phase::kEnded;
+      diagnosis_ = "the recording ends before output report " + std::to_string(number) +
+                   ": the adapter is gone from then on";
+      RecordedDeviceEvent removal;
+      removal.kind = RecordedDeviceEvent::Kind::kNotice;
+      removal.code = DBT_DEVICEREMOVECOMPLETE;
+      scheduled_.emplace(std::chrono::steady_clock::now(), std::move(removal));
+      changed_.notify_all();
+      return false;
+    }
+    const RecordedWrite& recorded = recording_.writes[nextWrite_];
+    const std::vector<std::uint8_t> written(report.begin(), report.end());
+    if (written != recorded.report || path != recorded.path) {
+      phase_ = Phase::kDiverged;
+      diagnosis_ = "output report " + std::to_string(number) + " differs from the recording" +
+                   "\n  recorded: " + ToHex(recorded.report) + "\n  written:  " + ToHex(written);
+      if (path != recorded.path) {
+        diagnosis_ += "\n  recorded to " + recorded.path + ", written to " + path;
+      }
+      changed_.notify_all();
+      return true;
+    }
+    ++nextWrite_;
+    Schedule(std::chrono::steady_clock::now(), recorded.tUs, recorded.after);
+    return recorded.ok;
+  }
+
+  // Reads of one handle: the next delivered event, or the end of the device.
+  ReadStart StartRead(int handle, std::span<std::uint8_t> buffer) {
+    std::lock_guard lock(mutex_);
+    auto& reading = handles_[handle];
+    reading.buffer = buffer;
+    if (!reading.ready.empty())
+      return TakeReady(reading) ? ReadStart::kComplete : ReadStart::kError;
+    return GoneFor(handle) ? ReadStart::kError : ReadStart::kPending;
+  }
+  ReadWait WaitRead(int handle, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    auto& reading = handles_[handle];
+    changed_.wait_for(lock, timeout, [&] {
+      return !reading.ready.empty() || reading.interrupted || GoneFor(handle);
+    });
+    if (!reading.ready.empty()) return TakeReady(reading) ? ReadWait::kComplete : ReadWait::kError;
+    return GoneFor(handle) ? ReadWait::kError : ReadWait::kTimeout;
+  }
+  void Interrupt(int handle) {
+    {
+      std::lock_guard lock(mutex_);
+      handles_[handle].interrupted = true;
+    }
+    changed_.notify_all();
+  }
+  void CloseHandle(int handle) {
+    std::lock_guard lock(mutex_);
+    handles_.erase(handle);
+  }
+
+  void SetQueue(DialogQueue* queue) {
+    std::lock_guard lock(queueMutex_);
+    queue_ = queue;
+  }
+  bool NoticesRegistered() const { return recording_.noticesRegistered; }
+
+ private:
+  enum class Phase { kRunning, kDiverged, kEnded };
+  struct HandleReads {
+    std::deque<RecordedDeviceEvent> ready;
+    std::span<std::uint8_t> buffer;
+    bool interrupted = false;
+  };
+
+  // Queues `events`, recorded after the moment `anchorUs`, to happen as long
+  // after `anchor` (or at once at maximum speed).
+  void Schedule(SteadyTime anchor, std::int64_t anchorUs,
+                const std::vector<RecordedDeviceEvent>& events) {
+    for (const RecordedDeviceEvent& event : events) {
+      const auto delay = std::chrono::microseconds(std::max<std::int64_t>(0, event.tUs - anchorUs));
+      scheduled_.emplace(maxSpeed_ ? anchor : anchor + delay, event);
+    }
+    changed_.notify_all();
+  }
+
+  // Moves each scheduled event to its handle, or posts its notice, when due.
+  void Deliver() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+      if (scheduled_.empty()) {
+        changed_.wait(lock);
+        continue;
+      }
+      const SteadyTime due = scheduled_.begin()->first;
+      if (std::chrono::steady_clock::now() < due) {
+        changed_.wait_until(lock, due);
+        continue;
+      }
+      RecordedDeviceEvent event = std::move(scheduled_.begin()->second);
+      scheduled_.erase(scheduled_.begin());
+      if (event.kind == RecordedDeviceEvent::Kind::kNotice) {
+        lock.unlock();
+        {
+          std::lock_guard queueLock(queueMutex_);
+          if (queue_) queue_->Post(DialogMessage{WM_DEVICECHANGE, event.code, 0});
+        }
+        lock.lock();
+      } else {
+        handles_[event.handle].ready.push_back(std::move(event));
+        changed_.notify_all();
+      }
+    }
+  }
+
+  // Copies the next event into the handle's buffer; false for a read error.
+  static bool TakeReady(HandleReads& reading) {
+    const RecordedDeviceEvent event = std::move(reading.ready.front());
+    reading.ready.pop_front();
+    if (event.kind == RecordedDeviceEvent::Kind::kReadError) return false;
+    const std::size_t count = std::min(event.report.size(), reading.buffer.size());
+    std::copy_n(event.report.begin(), count, reading.buffer.begin());
+    std::fill(reading.buffer.begin() + static_cast<std::ptrdiff_t>(count), reading.buffer.end(),
+              std::uint8_t{0});
+    return true;
+  }
+
+  // After the recording's end, a handle with nothing left to deliver is gone.
+  bool GoneFor(int handle) const {
+    if (phase_ != Phase::kEnded) return false;
+    return std::none_of(scheduled_.begin(), scheduled_.end(),
+                        [&](const auto& entry) { return entry.second.handle == handle; });
+  }
+
+  const Recording recording_;
+  const bool maxSpeed_;
+  const SteadyTime start_ = std::chrono::steady_clock::now();
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  Phase phase_ = Phase::kRunning;
+  std::string diagnosis_;
+  std::size_t nextWrite_ = 0;
+  std::size_t nextEnumeration_ = 0;
+  int readHandles_ = 0;
+  std::multimap<SteadyTime, RecordedDeviceEvent> scheduled_;  // equal times keep their order
+  std::map<int, HandleReads> handles_;
+  bool stopping_ = false;
+
+  std::mutex queueMutex_;  // held while posting, so a registration ends between posts
+  DialogQueue* queue_ = nullptr;
+
+  std::thread deliverer_;
+};
+
+namespace {
+
+constexpr std::chrono::milliseconds kHandOverGrace{100};
+
+class ReplayReadHandle final : public HidReadHandle {
+ public:
+  ReplayReadHandle(std::shared_ptr<ReplayState> state, const RecordedInterface& interface)
+      : state_(std::move(state)), interface_(interface), id_(state_->NextReadHandle()) {}
+  ~ReplayReadHandle() override { state_->CloseHandle(id_); }
+
+  bool GetAttributes(HidAttributes& attributes) override {
+    if (!interface_.attributes) return false;
+    attributes = *interface_.attributes;
+    return true;
+  }
+  bool GetManufacturerString(std::string& text) override {
+    return Text(interface_.manufacturer, text);
+  }
+  bool GetProductString(std::string& text) override { return Text(interface_.product, text); }
+  std::unique_ptr<PreparsedData> GetPreparsedData() override {
+    return interface_.descriptor ? ParseReportDescriptor(*interface_.descriptor) : nullptr;
+  }
+  std::optional<std::vector<std::uint8_t>> GetReportDescriptor() override {
+    return interface_.descriptor;
+  }
+  ReadStart StartRead(std::span<std::uint8_t> buffer) override {
+    return state_->StartRead(id_, buffer);
+  }
+  ReadWait WaitRead(std::chrono::milliseconds timeout) override {
+    return state_->WaitRead(id_, timeout);
+  }
+  void Interrupt() override { state_->Interrupt(id_); }
+  void CancelRead() override {}
+
+ private:
+  static bool Text(const std::optional<std::string>& recorded, std::string& text) {
+    if (!recorded) return false;
+    text = *recorded;
+    return true;
+  }
+
+  std::shared_ptr<ReplayState> state_;
+  const RecordedInterface& interface_;
+  const int id_;
+};
+
+class ReplayWriteHandle final : public HidWriteHandle {
+ public:
+  ReplayWriteHandle(std::shared_ptr<ReplayState> state, std::string path)
+      : state_(std::move(state)), path_(std::move(path)) {}
+  bool Write(std::span<const std::uint8_t> report) override { return state_->Write(path_, report); }
+
+ private:
+  std::shared_ptr<ReplayState> state_;
+  const std::string path_;
+};
+
+class ReplayHidBackend final : public HidBackend {
+ public:
+  explicit ReplayHidBackend(std::shared_ptr<ReplayState> state) : state_(std::move(state)) {}
+
+  std::optional<std::vector<std::string>> EnumerateInterfaces() override {
+    return state_->Enumerate();
+  }
+  std::unique_ptr<HidReadHandle> OpenRead(const std::string& path, OpenError* error) override {
+    const RecordedInterface* interface = state_->Interface(path, false);
+    if (!interface) {
+      if (error) *error = OpenError::kNotFound;
+      return nullptr;
+    }
+    return std::make_unique<ReplayReadHandle>(state_, *interface);
+  }
+  std::unique_ptr<HidWriteHandle> OpenWrite(const std::string& path) override {
+    if (!state_->Interface(path, true)) return nullptr;
+    return std::make_unique<ReplayWriteHandle>(state_, path);
+  }
+
+ private:
+  std::shared_ptr<ReplayState> state_;
+};
+
+class ReplayRegistration final : public NotificationRegistration {
+ public:
+  ReplayRegistration(std::shared_ptr<ReplayState> state, DialogQueue* queue)
+      : state_(std::move(state)) {
+    state_->SetQueue(queue);
+  }
+  ~ReplayRegistration() override { state_->SetQueue(nullptr); }
+
+ private:
+  std::shared_ptr<ReplayState> state_;
+};
+
+class ReplayNotificationBackend final : public DeviceNotificationBackend {
+ public:
+  explicit ReplayNotificationBackend(std::shared_ptr<ReplayState> state)
+      : state_(std::move(state)) {}
+  PlatformVersion GetPlatformVersion() override { return {10, 0, ""}; }
+  std::unique_ptr<NotificationRegistration> Register(DialogQueue* queue) override {
+    if (!state_->NoticesRegistered()) return nullptr;
+    return std::make_unique<ReplayRegistration>(state_, queue);
+  }
+
+ private:
+  std::shared_ptr<ReplayState> state_;
+};
+
+class ReplayClock final : public Clock {
+ public:
+  explicit ReplayClock(std::shared_ptr<ReplayState> state) : state_(std::move(state)) {}
+  std::chrono::nanoseconds Now() override { return RealClock().Now(); }
+  void SleepFor(std::chrono::milliseconds duration) override {
+    if (state_->MaxSpeed() || state_->Exhausted()) return;
+    RealClock().SleepFor(duration);
+  }
+  bool WaitFor(Waitable& event, std::chrono::milliseconds timeout) override {
+    // Once the device has nothing more to say, a response can only be the one
+    // already delivered and on its way through the reader thread.
+    if (state_->Exhausted()) timeout = std::min(timeout, kHandOverGrace);
+    return RealClock().WaitFor(event, timeout);
+  }
+
+ private:
+  std::shared_ptr<ReplayState> state_;
+};
+
+}  // namespace
+
+SessionReplay::SessionReplay(Recording recording, bool maxSpeed)
+    : state_(std::make_shared<ReplayState>(std::move(recording), maxSpeed)),
+      hid_(std::make_unique<ReplayHidBackend>(state_)),
+      notifications_(std::make_unique<ReplayNotificationBackend>(state_)),
+      clock_(std::make_unique<ReplayClock>(state_)) {}
+
+SessionReplay::~SessionReplay() = default;
+
+HidBackend& SessionReplay::Hid() {
+  return *hid_;
+}
+DeviceNotificationBackend& SessionReplay::Notifications() {
+  return *notifications_;
+}
+Clock& SessionReplay::ExchangeClock() {
+  return *clock_;
+}
+std::string SessionReplay::Diagnosis() const {
+  return state_->Diagnosis();
+}
+
+}  // namespace kr35
