@@ -98,6 +98,10 @@ Rule DrawRule(Draw& draw, const DrawTarget& target, std::size_t dspBlockSize) {
     for (int i = draw.Between(1, 2); i > 0; --i)
       rule.unsolicited.push_back(draw.From(kNeverReadAsGood));
   }
+  // Nor may anything that comes with it: the last response would be taken.
+  if (command == CMD_DSP_END && !rule.process && rule.answer.kind != RuleAnswer::Kind::kNormal) {
+    rule.unsolicited.clear();
+  }
   return rule;
 }
 

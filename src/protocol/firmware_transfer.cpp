@@ -142,11 +142,12 @@ bool DownloadDspFirmware(CommandPort& port, const Timing& timing, const Firmware
       blockRefused) {
     return false;
   }
-  // The verdict on the image is the answer to this query. When no attempt got
-  // one, the last answer kept is the end command's acknowledgement, which
-  // says nothing about the image: that is a failure, not a success.
+  // The verdict on the image is the status answer to this query. When no
+  // attempt got one, or the answer taken is not a status (an answer to an
+  // earlier command that came late, such as the end command's
+  // acknowledgement), it says nothing about the image: that is a failure.
   const StatusPoll verdict = PollStatus(port, timing, CMD_UPGRADE_STATUS);
-  return verdict.answered && verdict.ready;
+  return verdict.answered && verdict.ready && port.LastResponse()[0] == RSP_UPGRADE_STATUS;
 }
 
 }  // namespace kr35

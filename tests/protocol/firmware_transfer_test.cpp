@@ -223,15 +223,16 @@ TEST(DspTransferTest, BlockSizeFollowsTheOutputReportLength) {
   }
 }
 
-// The final status decides; an unanswered final query is a failure (the
-// answer kept from the end command says nothing about the image).
+// The final status decides. An unanswered final query, or an answer that is
+// not a status (a late acknowledgement of the end command), is a failure.
 TEST(DspTransferTest, WaitsForReadyThenJudgesTheFinalStatus) {
   struct Case {
-    std::optional<std::uint8_t> final;  // nullopt: the final query is never answered
+    std::optional<ResponseFrame> final;  // nullopt: the final query is never answered
     bool result;
   };
-  for (const Case c : {Case{UPGRADE_CHECKSUM_GOOD, true}, Case{UPGRADE_CHECKSUM_BAD, false},
-                       Case{std::nullopt, false}}) {
+  for (const Case c : {Case{Answer({RSP_UPGRADE_STATUS, UPGRADE_CHECKSUM_GOOD}), true},
+                       Case{Answer({RSP_UPGRADE_STATUS, UPGRADE_CHECKSUM_BAD}), false},
+                       Case{Answer({RSP_ACK}), false}, Case{std::nullopt, false}}) {
     const auto bytes = MakeImage(200);
     FakeCommandPort port;
     int statusQueries = 0;
@@ -243,8 +244,7 @@ TEST(DspTransferTest, WaitsForReadyThenJudgesTheFinalStatus) {
         return Answer(
             {RSP_UPGRADE_STATUS, ++statusQueries <= 3 ? UPGRADE_BUSY : UPGRADE_READY_4_BLOCK});
       }
-      if (!c.final) return std::nullopt;
-      return Answer({RSP_UPGRADE_STATUS, *c.final});
+      return c.final;
     };
     RecordingInfoLine info;
     EXPECT_EQ(DownloadDspFirmware(port, kFast, FirmwareImage(bytes), info), c.result);
