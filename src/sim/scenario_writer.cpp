@@ -1,5 +1,7 @@
 #include "sim/scenario_writer.h"
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 namespace kr35 {
