@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build run test test-asan test-tsan fuzz-smoke bench clean windows test-windows smoke-windows
+.PHONY: deps configure build run test test-asan test-tsan fuzz-smoke fuzz-long explore explore-asan bench clean windows test-windows smoke-windows
 
 deps:
 	@scripts/install-deps.sh
@@ -33,6 +33,22 @@ test-tsan:
 
 fuzz-smoke: deps
 	@scripts/fuzz-smoke.sh
+
+# Every fuzz target for FUZZ_SECONDS each (default 300); not in CI.
+fuzz-long: deps
+	@FUZZ_SECONDS=$${FUZZ_SECONDS:-300} scripts/fuzz-smoke.sh
+
+# The fault explorer (docs/explorer.md): 100,000 seeded runs in virtual time.
+EXPLORE_RUNS ?= 100000
+explore: build
+	@$(BUILD)/src/explore/kr35-explore --seed=1 --runs=$(EXPLORE_RUNS)
+
+# 5,000 runs under AddressSanitizer + UndefinedBehaviorSanitizer, in the
+# build-asan tree of test-asan (whose ctest already runs them once).
+explore-asan:
+	@$(MAKE) --no-print-directory build BUILD=build-asan \
+	  CMAKE_FLAGS="-DKR35_SANITIZE=address,undefined -DKR35_BUILD_QT=OFF -DKR35_BUILD_BENCH=OFF"
+	@build-asan/src/explore/kr35-explore --seed=1 --runs=5000
 
 bench: build
 	@scripts/run-benchmarks.sh $(BUILD)

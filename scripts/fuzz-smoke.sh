@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Builds every libFuzzer target with clang in build-fuzz and runs each one for
-# FUZZ_SECONDS seconds (default 60), starting from its seed corpus in
-# fuzz/corpus/<name>. Prints one result line per target; exits non-zero when a
-# target crashes or fails to build.
+# Builds every libFuzzer target with clang in build-fuzz and runs each one,
+# starting from its seed corpus in fuzz/corpus/<name>. The targets share
+# FUZZ_TOTAL_SECONDS (default 240) equally, unless FUZZ_SECONDS gives the time
+# per target (`make fuzz-long` gives 300). Prints one result line per target;
+# exits non-zero when a target crashes or fails to build.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
-seconds=${FUZZ_SECONDS:-60}
 
 "$root/scripts/install-deps.sh" || exit 1
 
@@ -20,6 +20,7 @@ cmake --build "$build" --target kr35_fuzzers -j2 || { echo "fuzz: build failed" 
 
 mapfile -t targets < "$build/fuzz/fuzzers.txt"
 [ ${#targets[@]} -gt 0 ] || { echo "fuzz: no targets" >&2; exit 1; }
+seconds=${FUZZ_SECONDS:-$(( ${FUZZ_TOTAL_SECONDS:-240} / ${#targets[@]} ))}
 
 status=0
 for name in "${targets[@]}"; do
@@ -37,7 +38,8 @@ for name in "${targets[@]}"; do
   cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*$')
   ft=$(grep -o 'ft: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*$')
   if [ $rc -eq 0 ]; then
-    echo "fuzz: $name OK: ${runs:-?} runs in ${seconds}s, coverage ${cov:-?} edges, ${ft:-?} features"
+    echo "fuzz: $name OK: ${runs:-?} runs in ${seconds}s ($(( ${runs:-0} / seconds )) execs/s)," \
+      "coverage ${cov:-?} edges, ${ft:-?} features"
   else
     status=1
     echo "fuzz: $name CRASH (exit $rc) after ${runs:-?} runs; see $log and $artifacts" >&2

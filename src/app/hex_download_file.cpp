@@ -1,6 +1,8 @@
 #include "app/hex_download_file.h"
 
 #include <algorithm>
+#include <new>
+
 #include "app/command_line.h"
 
 #include "firmware/file_io.h"
@@ -17,7 +19,9 @@ std::string_view PartName(FirmwarePart part) {
   return part == FirmwarePart::kDsp ? "DSP" : "USB";
 }
 
-HexFileImage ReadHexFileImage(const std::filesystem::path& path, FirmwarePart part) {
+namespace {
+
+HexFileImage ReadAndConvert(const std::filesystem::path& path, FirmwarePart part) {
   HexFileImage result;
   LargeBuffer text;
   if (!ReadFileIntoBuffer(path, text, result.error, kMaxReadFileBytes)) return result;
@@ -34,6 +38,20 @@ HexFileImage ReadHexFileImage(const std::filesystem::path& path, FirmwarePart pa
                     result.buffer.Span());
   result.buffer.Shrink(kImageHeaderSize + FirmwareImage(result.buffer.Span()).PayloadLength());
   return result;
+}
+
+}  // namespace
+
+HexFileImage ReadHexFileImage(const std::filesystem::path& path, FirmwarePart part) {
+  // A file near the size limit needs two buffers as large as itself; when
+  // the memory is not there, that is a failure of this file like any other.
+  try {
+    return ReadAndConvert(path, part);
+  } catch (const std::bad_alloc&) {
+    HexFileImage result;
+    result.error = "cannot read \"" + path.string() + "\": not enough memory";
+    return result;
+  }
 }
 
 bool WriteDumpFile(const std::filesystem::path& directory, FirmwarePart part,

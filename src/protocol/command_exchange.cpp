@@ -13,11 +13,15 @@ bool SendCommand(CommandPort& port, const Timing& timing, const CommandFrame& fr
   return false;
 }
 
-bool PollUpgradeStatus(CommandPort& port, const Timing& timing, std::uint8_t code) {
+StatusPoll PollStatus(CommandPort& port, const Timing& timing, std::uint8_t code) {
   std::string ignored;
-  SendCommand(port, timing, MakeQueryFrame(code), ignored);
+  const bool answered = SendCommand(port, timing, MakeQueryFrame(code), ignored);
   const std::uint8_t status = port.LastResponse()[1];
-  return status != UPGRADE_BUSY && status != UPGRADE_CHECKSUM_BAD;
+  return {answered, status != UPGRADE_BUSY && status != UPGRADE_CHECKSUM_BAD};
+}
+
+bool PollUpgradeStatus(CommandPort& port, const Timing& timing, std::uint8_t code) {
+  return PollStatus(port, timing, code).ready;
 }
 
 }  // namespace kr35

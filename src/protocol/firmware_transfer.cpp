@@ -16,9 +16,32 @@ std::string Format(const char* format, Args... args) {
   return text;
 }
 
-// Progress is computed in double precision and truncated toward zero.
-int Percent(std::int32_t bytesSent, double factor, std::uint16_t blockCount) {
-  return static_cast<int>(static_cast<double>(bytesSent) * factor / blockCount);
+// Progress is computed in double precision and truncated toward zero. Only
+// called after a block, so the count is never 0.
+int Percent(std::int32_t bytesSent, double factor, std::size_t blockCount) {
+  return static_cast<int>(static_cast<double>(bytesSent) * factor /
+                          static_cast<double>(blockCount));
+}
+
+// A start command announces the block count in 16 bits: a payload that needs
+// more blocks cannot be announced (the count would wrap, to 0 at worst), so
+// the transfer refuses it before sending anything.
+bool BlockCountFits(std::size_t blockCount, std::size_t length, const char* part, InfoLine& info) {
+  if (blockCount <= kMaxBlockCount) return true;
+  info.SetInfoText(Format("%s Error, image of %zu bytes is too large", part, length));
+  info.RefreshControls();
+  return false;
+}
+
+// Asks for the upgrade status until it is neither busy nor checksum-bad, with
+// no pause of its own between the polls, for at most timing.statusWaitLimit
+// from `started`. Each poll takes as long as SendCommand needs for it.
+bool WaitUntilReady(CommandPort& port, const Timing& timing, std::chrono::nanoseconds started) {
+  Clock& clock = port.GetClock();
+  while (!PollUpgradeStatus(port, timing, CMD_UPGRADE_STATUS)) {
+    if (clock.Now() - started >= timing.statusWaitLimit) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -39,10 +62,14 @@ bool DownloadUsbFirmware(CommandPort& port, const Timing& timing, const Firmware
   }
   const std::span<const std::uint8_t> payload = image.Payload();
   const std::size_t length = payload.size();
-  const std::uint16_t blockCount = BlockCount(length, kUsbBlockSize);
+  const std::size_t blockCount = BlockCount(length, kUsbBlockSize);
+  if (!BlockCountFits(blockCount, length, "USB", info)) return false;
   std::string text;
 
-  if (!SendCommand(port, timing, MakeWordFrame(CMD_USB_START, blockCount), text)) return false;
+  if (!SendCommand(port, timing,
+                   MakeWordFrame(CMD_USB_START, static_cast<std::uint16_t>(blockCount)), text)) {
+    return false;
+  }
 
   std::int32_t bytesSent = 0;
   for (std::size_t offset = 0; offset < length; offset += kUsbBlockSize) {
@@ -89,17 +116,20 @@ bool DownloadDspFirmware(CommandPort& port, const Timing& timing, const Firmware
   const std::size_t blockSize = static_cast<std::uint16_t>(reportLength - 3);
   const std::span<const std::uint8_t> payload = image.Payload();
   const std::size_t length = payload.size();
-  const std::uint16_t blockCount = BlockCount(length, blockSize);
+  const std::size_t blockCount = BlockCount(length, blockSize);
+  if (!BlockCountFits(blockCount, length, "DSP", info)) return false;
   std::string text;
 
-  if (!SendCommand(port, timing, MakeWordFrame(CMD_DSP_START, blockCount), text)) return false;
-
-  for (int polls = 1; !PollUpgradeStatus(port, timing, CMD_UPGRADE_STATUS); ++polls) {
-    if (polls >= kMaxDspStatusPolls) {
-      info.SetInfoText("DSP Error, the adapter stayed busy");
-      info.RefreshControls();
-      return false;
-    }
+  if (!SendCommand(port, timing,
+                   MakeWordFrame(CMD_DSP_START, static_cast<std::uint16_t>(blockCount)), text)) {
+    return false;
+  }
+  // A not-yet-ready adapter may answer UPGRADE_CHECKSUM_BAD, which SendCommand
+  // accepts at once, as well as UPGRADE_BUSY: the wait is bounded by time.
+  if (!WaitUntilReady(port, timing, port.GetClock().Now())) {
+    info.SetInfoText("DSP Error, the adapter stayed busy");
+    info.RefreshControls();
+    return false;
   }
 
   bool blockRefused = false;
@@ -124,7 +154,12 @@ bool DownloadDspFirmware(CommandPort& port, const Timing& timing, const Firmware
       blockRefused) {
     return false;
   }
-  return PollUpgradeStatus(port, timing, CMD_UPGRADE_STATUS);
+  // The verdict on the image is the status answer to this query. When no
+  // attempt got one, or the answer taken is not a status (an answer to an
+  // earlier command that came late, such as the end command's
+  // acknowledgement), it says nothing about the image: that is a failure.
+  const StatusPoll verdict = PollStatus(port, timing, CMD_UPGRADE_STATUS);
+  return verdict.answered && verdict.ready && port.LastResponse()[0] == RSP_UPGRADE_STATUS;
 }
 
 }  // namespace kr35

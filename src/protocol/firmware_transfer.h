@@ -10,9 +10,6 @@
 
 namespace kr35 {
 
-// The DSP transfer waits for the adapter to leave the busy states before the
-// first block; it gives up after this many status polls.
-inline constexpr int kMaxDspStatusPolls = 60;
 // Output report lengths whose block size (length - 3) a block frame can carry.
 inline constexpr unsigned kMinOutputReportLength = 4;
 inline constexpr unsigned kMaxOutputReportLength = 64;
@@ -24,6 +21,10 @@ inline constexpr unsigned kMinUsbOutputReportLength = 1 + 1 + kUsbBlockSize;
 // text that refuses the download. Checked before the first frame of any
 // download that includes the USB part, so the adapter is never half updated.
 std::string RefuseShortReportForUsb(unsigned reportLength);
+
+// Both transfers refuse, before any frame, a payload whose block count does
+// not fit the 16 bits of the start command ("... Error, image of N bytes is
+// too large").
 
 // 32-byte blocks, CMD_USB_END with the checksum, "100 percent" and
 // CMD_USB_FINISH. True when the adapter accepted the end command.

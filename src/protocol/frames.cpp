@@ -71,10 +71,9 @@ CommandFrame MakeBlockFrame(std::uint8_t code, std::span<const std::uint8_t> dat
   return frame;
 }
 
-std::uint16_t BlockCount(std::size_t payloadLength, std::size_t blockSize) {
+std::size_t BlockCount(std::size_t payloadLength, std::size_t blockSize) {
   if (blockSize == 0) return 0;
-  const std::size_t blocks = payloadLength / blockSize + (payloadLength % blockSize != 0 ? 1 : 0);
-  return static_cast<std::uint16_t>(blocks & 0xFFFF);
+  return payloadLength / blockSize + (payloadLength % blockSize != 0 ? 1 : 0);
 }
 
 bool DescribeUpgradeStatus(std::uint8_t status, std::string& text) {

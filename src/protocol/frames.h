@@ -55,9 +55,10 @@ CommandFrame MakeCodeFrame(std::uint8_t code);
 CommandFrame MakeQueryFrame(std::uint8_t code);
 // A block command: the code, then the data bytes (at most 61), zero-padded.
 CommandFrame MakeBlockFrame(std::uint8_t code, std::span<const std::uint8_t> data);
-// Blocks needed for a payload (rounded up), as the low 16 bits sent in a start
-// command; 0 for a block size of 0.
-std::uint16_t BlockCount(std::size_t payloadLength, std::size_t blockSize);
+// Blocks needed for a payload (rounded up); 0 for a block size of 0. A start
+// command carries it in 16 bits, so at most kMaxBlockCount can be announced.
+std::size_t BlockCount(std::size_t payloadLength, std::size_t blockSize);
+inline constexpr std::size_t kMaxBlockCount = 0xFFFF;
 
 // Turns a response into its text (replacing `text`) and verdict: true = accept.
 bool DecodeResponse(const ResponseFrame& response, std::string& text);

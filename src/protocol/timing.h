@@ -12,6 +12,9 @@ struct Timing {
   int attempts = 10;                             // attempts per command
   std::chrono::milliseconds readSlice{1000};     // the reader's wait for input, per pass
   std::chrono::milliseconds finishPause{50};     // after CMD_USB_FINISH
+  // The DSP transfer stops asking for a ready status this long after its
+  // CMD_DSP_START was accepted (a poll under way still completes).
+  std::chrono::milliseconds statusWaitLimit{60000};
 };
 
 }  // namespace kr35

@@ -57,6 +57,7 @@ std::uint8_t AdapterModel::UpgradeStatus() const {
     case Phase::kIdle:
       return UPGRADE_IDLE;
     case Phase::kReceiving:
+      if (checksumBadPollsLeft_ != 0) return UPGRADE_CHECKSUM_BAD;
       return busyPollsLeft_ != 0 ? UPGRADE_BUSY : UPGRADE_READY_4_BLOCK;
     case Phase::kEnded:
       return dsp_.accepted ? UPGRADE_CHECKSUM_GOOD : UPGRADE_CHECKSUM_BAD;
@@ -67,6 +68,7 @@ std::uint8_t AdapterModel::UpgradeStatus() const {
 void AdapterModel::Restart() {
   dsp_ = Upgrade{};
   usb_ = Upgrade{};
+  checksumBadPollsLeft_ = 0;
   busyPollsLeft_ = 0;
 }
 
@@ -147,11 +149,16 @@ ResponseFrame AdapterModel::DspStart(std::uint16_t blocks) {
   dsp_ = Upgrade{};
   dsp_.phase = Phase::kReceiving;
   dsp_.expectedBlocks = blocks;
+  checksumBadPollsLeft_ = scenario_.checksumBadPolls;
   busyPollsLeft_ = scenario_.busyPolls;
   return Ack();
 }
 
 ResponseFrame AdapterModel::StatusQuery() {
+  if (dsp_.phase == Phase::kReceiving && checksumBadPollsLeft_ != 0) {
+    if (checksumBadPollsLeft_ > 0) --checksumBadPollsLeft_;
+    return Status(UPGRADE_CHECKSUM_BAD);
+  }
   if (dsp_.phase == Phase::kReceiving && busyPollsLeft_ != 0) {
     if (busyPollsLeft_ > 0) --busyPollsLeft_;
     return Status(UPGRADE_BUSY);
@@ -165,7 +172,7 @@ ResponseFrame AdapterModel::DspBlock(std::span<const std::uint8_t> data) {
   if (dsp_.phase != Phase::kReceiving || dsp_.blocksReceived >= dsp_.expectedBlocks) {
     return Refuse(RSP_NAK_CMD);
   }
-  if (busyPollsLeft_ != 0) return Refuse(RSP_NAK_BUSY);
+  if (NotReady()) return Refuse(RSP_NAK_BUSY);
   AppendBlock(dsp_.data, data, dspBlockSize_);
   ++dsp_.blocksReceived;
   return Ack();
@@ -175,6 +182,7 @@ ResponseFrame AdapterModel::DspEnd(std::uint16_t checksum) {
   if (dsp_.phase == Phase::kIdle) return Refuse(RSP_NAK_CMD);
   if (dsp_.phase == Phase::kReceiving) {
     dsp_.phase = Phase::kEnded;
+    checksumBadPollsLeft_ = 0;
     busyPollsLeft_ = 0;
     dsp_.accepted = !scenario_.forceDspChecksumBad && dsp_.blocksReceived == dsp_.expectedBlocks &&
                     ByteSum(dsp_.data) == checksum;

@@ -79,7 +79,11 @@ class AdapterModel {
 
   Upgrade dsp_;
   Upgrade usb_;
-  int busyPollsLeft_ = 0;  // kAlways: busy forever
+  // Status queries still to answer as not ready after CMD_DSP_START: first
+  // the checksum-bad ones, then the busy ones; kAlways: forever.
+  int checksumBadPollsLeft_ = 0;
+  int busyPollsLeft_ = 0;
+  bool NotReady() const { return checksumBadPollsLeft_ != 0 || busyPollsLeft_ != 0; }
   bool restartRequested_ = false;
   FlashState flash_;
 };

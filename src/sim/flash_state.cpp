@@ -89,16 +89,21 @@ std::optional<FlashState> LoadFlashState(const std::string& path, std::string& e
     error = "cannot read '" + path + "'";
     return std::nullopt;
   }
-  const Json root = Json::parse(text.str(), nullptr, /*allow_exceptions=*/false);
+  auto state = ParseFlashState(text.str(), error);
+  if (!state) error = "'" + path + "': " + error;
+  return state;
+}
+
+std::optional<FlashState> ParseFlashState(std::string_view text, std::string& error) {
+  const Json root = Json::parse(text, nullptr, /*allow_exceptions=*/false);
   if (root.is_discarded() || !root.is_object() || !root.contains("kr35_sim_flash") ||
       root["kr35_sim_flash"] != kFormatVersion) {
-    error = "'" + path + "' is not a simulator state file";
+    error = "not a simulator state file";
     return std::nullopt;
   }
   FlashState state;
   if (!PartFromJson(root, "usb", state.usb, error) ||
       !PartFromJson(root, "dsp", state.dsp, error)) {
-    error = path + ": " + error;
     return std::nullopt;
   }
   return state;

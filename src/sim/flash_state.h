@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kr35 {
@@ -36,5 +37,7 @@ bool OpenFlashStateFile(const std::string& path, std::optional<FlashState>& stat
 // Reads a state file written by SaveFlashState; nullopt with `error` when it
 // cannot be read or is not one.
 std::optional<FlashState> LoadFlashState(const std::string& path, std::string& error);
+// The same for the text of such a file.
+std::optional<FlashState> ParseFlashState(std::string_view text, std::string& error);
 
 }  // namespace kr35

@@ -87,8 +87,8 @@ class ScenarioReader {
   bool Read(const Json& root, Scenario& scenario) {
     if (!ExpectObject(root, "scenario")) return false;
     if (!OnlyKeys(root, "scenario",
-                  {"description", "versions", "busy_polls", "force_checksum_bad", "rules", "hid",
-                   "mixers"})) {
+                  {"description", "versions", "busy_polls", "checksum_bad_polls",
+                   "force_checksum_bad", "rules", "hid", "mixers"})) {
       return false;
     }
     if (root.contains("versions") && !ReadVersions(root["versions"], scenario)) return false;
@@ -96,6 +96,11 @@ class ScenarioReader {
       auto count = Count(root["busy_polls"], "busy_polls", "forever");
       if (!count) return false;
       scenario.busyPolls = *count;
+    }
+    if (root.contains("checksum_bad_polls")) {
+      auto count = Count(root["checksum_bad_polls"], "checksum_bad_polls", "forever");
+      if (!count) return false;
+      scenario.checksumBadPolls = *count;
     }
     if (root.contains("force_checksum_bad") &&
         !ReadForceChecksumBad(root["force_checksum_bad"], scenario)) {

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "protocol/frames.h"
 #include "mixer/sim/sim_mixer_spec.h"
+#include "protocol/frames.h"
 #include "sim/hid_settings.h"
 
 namespace kr35 {
@@ -53,6 +53,9 @@ struct Scenario {
   std::uint16_t dspVersion = 0x0100;
   // Status queries answered UPGRADE_BUSY after each CMD_DSP_START; kAlways = forever.
   int busyPolls = 1;
+  // Status queries answered UPGRADE_CHECKSUM_BAD after each CMD_DSP_START,
+  // before the busy ones (an adapter still erasing); kAlways = forever.
+  int checksumBadPolls = 0;
   // End commands judge the image bad whatever it holds.
   bool forceDspChecksumBad = false;
   bool forceUsbChecksumBad = false;

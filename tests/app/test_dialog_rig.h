@@ -25,9 +25,13 @@ namespace kr35::testing {
 
 using namespace std::chrono_literals;
 
-// Short waits: an unanswered attempt costs 200 ms, a retry 1 ms.
-inline constexpr Timing kFastTiming{
-    .responseWait = 200ms, .retryPause = 1ms, .readSlice = 50ms, .finishPause = 1ms};
+// Short waits: an unanswered attempt costs 200 ms, a retry 1 ms, the wait
+// for a ready DSP status 300 ms.
+inline constexpr Timing kFastTiming{.responseWait = 200ms,
+                                    .retryPause = 1ms,
+                                    .readSlice = 50ms,
+                                    .finishPause = 1ms,
+                                    .statusWaitLimit = 300ms};
 
 using Frame = std::vector<std::uint8_t>;  // a command frame as the adapter received it
 

@@ -8,6 +8,7 @@
 
 #include "protocol/command_port.h"
 #include "protocol/info_line.h"
+#include "protocol/virtual_clock.h"
 
 namespace kr35::testing {
 
@@ -19,10 +20,14 @@ class FakeCommandPort : public CommandPort {
   std::uint16_t outputReportLength = 64;
   std::vector<CommandFrame> sent;
   ResponseFrame last{};
+  // Each attempt takes this long in virtual time; pauses pass on the same clock.
+  std::chrono::milliseconds exchangeTime{1};
+  VirtualClock clock;
 
   bool ExchangeOnce(const CommandFrame& frame, std::string& text) override {
     text.clear();
     sent.push_back(frame);
+    clock.Advance(exchangeTime);
     const auto response = respond(frame);
     if (!response) return false;
     last = *response;
@@ -30,6 +35,7 @@ class FakeCommandPort : public CommandPort {
   }
   const ResponseFrame& LastResponse() const override { return last; }
   std::uint16_t OutputReportByteLength() const override { return outputReportLength; }
+  Clock& GetClock() override { return clock; }
 
   std::vector<CommandFrame> SentWithCode(std::uint8_t code) const {
     std::vector<CommandFrame> frames;

@@ -15,7 +15,8 @@ using testing::RecordingInfoLine;
 
 const Timing kFast{.responseWait = std::chrono::milliseconds(0),
                    .retryPause = std::chrono::milliseconds(0),
-                   .finishPause = std::chrono::milliseconds(0)};
+                   .finishPause = std::chrono::milliseconds(0),
+                   .statusWaitLimit = std::chrono::milliseconds(100)};
 
 ResponseFrame Answer(std::initializer_list<std::uint8_t> bytes) {
   ResponseFrame frame{};
@@ -125,25 +126,30 @@ TEST(UsbTransferTest, UnansweredStartSendsNothingElse) {
   EXPECT_TRUE(info.shown.empty());
 }
 
-// An adapter that goes away after `answered` blocks: nothing is answered
-// from then on. The transfer must stop at the first unanswered block (not
-// judge it by the earlier answer) and fail.
-TEST(TransferTest, AdapterGoneMidwayFailsAtTheFirstUnansweredBlock) {
+// From the third block on, no attempt gets an accepted answer: the adapter
+// is gone (silence), or it answers a DSP block with RSP_NAK_DSP
+// {2, 0, 0, 0, 0}, whose byte 1 alone would pass for a DSP acceptance. The
+// transfer must stop at that block (not judge it by the previous answer
+// kept) and fail.
+TEST(TransferTest, BlockWithoutAnAcceptedAnswerFailsTheTransfer) {
   struct Case {
     bool dsp;
+    bool nakDsp;  // false: silence
     const char* error;
   };
-  for (const Case& c : {Case{false, "USB Error, 0x40 bytes are written"},
-                        Case{true, "DSP Error, 0x7a bytes are written"}}) {
+  for (const Case& c : {Case{false, false, "USB Error, 0x40 bytes are written"},
+                        Case{true, false, "DSP Error, 0x7a bytes are written"},
+                        Case{true, true, "DSP Error, 0x7a bytes are written"}}) {
     const auto bytes = MakeImage(6021);
     const std::uint8_t blockCode = c.dsp ? CMD_DSP_BLOCK : CMD_USB_BLOCK;
     FakeCommandPort port;
     int blocks = 0;
-    bool gone = false;
     port.respond = [&](const CommandFrame& frame) -> std::optional<ResponseFrame> {
-      if (frame[0] == blockCode && ++blocks == 3) gone = true;
-      if (gone) return std::nullopt;
-      return Accepting(frame);
+      const bool failing = blocks >= 2 && (c.nakDsp ? frame[0] == blockCode : true);
+      if (frame[0] == blockCode && blocks < 2) ++blocks;
+      if (!failing) return Accepting(frame);
+      if (c.nakDsp) return Answer({RSP_NAK_DSP, 0, 0, 0, 0});
+      return std::nullopt;
     };
     RecordingInfoLine info;
     const bool result = c.dsp ? DownloadDspFirmware(port, kFast, FirmwareImage(bytes), info)
@@ -153,6 +159,36 @@ TEST(TransferTest, AdapterGoneMidwayFailsAtTheFirstUnansweredBlock) {
     EXPECT_EQ(port.SentWithCode(blockCode).size(), 2u + static_cast<std::size_t>(kFast.attempts));
     EXPECT_NE(std::find(info.shown.begin(), info.shown.end(), c.error), info.shown.end());
     EXPECT_EQ(port.SentWithCode(CMD_USB_FINISH).size(), 0u);
+  }
+}
+
+// The block count travels in 16 bits: one block more than that is refused
+// before any frame, with a text naming the part and the size.
+TEST(TransferTest, PayloadWhoseBlockCountDoesNotFit16BitsIsRefused) {
+  struct Case {
+    bool dsp;
+    std::uint32_t length;
+    const char* refusal;  // null: announced, with 65535 blocks
+  };
+  for (const Case& c :
+       {Case{false, 65535u * 32, nullptr},
+        Case{false, 65535u * 32 + 1, "USB Error, image of 2097121 bytes is too large"},
+        Case{true, 65535u * 61, nullptr},
+        Case{true, 65535u * 61 + 1, "DSP Error, image of 3997636 bytes is too large"},
+        Case{true, 65536u * 61, "DSP Error, image of 3997696 bytes is too large"}}) {
+    const auto bytes = MakeImage(c.length);
+    FakeCommandPort port;
+    port.respond = [](const CommandFrame&) { return std::optional<ResponseFrame>(); };
+    RecordingInfoLine info;
+    EXPECT_FALSE(c.dsp ? DownloadDspFirmware(port, kFast, FirmwareImage(bytes), info)
+                       : DownloadUsbFirmware(port, kFast, FirmwareImage(bytes), info));
+    if (c.refusal) {
+      EXPECT_TRUE(port.sent.empty());
+      EXPECT_EQ(info.shown, std::vector<std::string>{c.refusal});
+    } else {
+      ASSERT_FALSE(port.sent.empty());
+      EXPECT_EQ(port.sent.front(), MakeWordFrame(c.dsp ? CMD_DSP_START : CMD_USB_START, 65535));
+    }
   }
 }
 
@@ -187,8 +223,16 @@ TEST(DspTransferTest, BlockSizeFollowsTheOutputReportLength) {
   }
 }
 
+// The final status decides. An unanswered final query, or an answer that is
+// not a status (a late acknowledgement of the end command), is a failure.
 TEST(DspTransferTest, WaitsForReadyThenJudgesTheFinalStatus) {
-  for (std::uint8_t final : {UPGRADE_CHECKSUM_GOOD, UPGRADE_CHECKSUM_BAD}) {
+  struct Case {
+    std::optional<ResponseFrame> final;  // nullopt: the final query is never answered
+    bool result;
+  };
+  for (const Case c : {Case{Answer({RSP_UPGRADE_STATUS, UPGRADE_CHECKSUM_GOOD}), true},
+                       Case{Answer({RSP_UPGRADE_STATUS, UPGRADE_CHECKSUM_BAD}), false},
+                       Case{Answer({RSP_ACK}), false}, Case{std::nullopt, false}}) {
     const auto bytes = MakeImage(200);
     FakeCommandPort port;
     int statusQueries = 0;
@@ -196,13 +240,14 @@ TEST(DspTransferTest, WaitsForReadyThenJudgesTheFinalStatus) {
     port.respond = [&](const CommandFrame& frame) -> std::optional<ResponseFrame> {
       if (frame[0] == CMD_DSP_END) ended = true;
       if (frame[0] != 0x94) return Answer({RSP_ACK});
-      if (ended) return Answer({RSP_UPGRADE_STATUS, final});
-      return Answer(
-          {RSP_UPGRADE_STATUS, ++statusQueries <= 3 ? UPGRADE_BUSY : UPGRADE_READY_4_BLOCK});
+      if (!ended) {
+        return Answer(
+            {RSP_UPGRADE_STATUS, ++statusQueries <= 3 ? UPGRADE_BUSY : UPGRADE_READY_4_BLOCK});
+      }
+      return c.final;
     };
     RecordingInfoLine info;
-    EXPECT_EQ(DownloadDspFirmware(port, kFast, FirmwareImage(bytes), info),
-              final == UPGRADE_CHECKSUM_GOOD);
+    EXPECT_EQ(DownloadDspFirmware(port, kFast, FirmwareImage(bytes), info), c.result);
     // Start, three busy answers and the ready one, then the blocks.
     EXPECT_EQ(port.sent[4][0], 0x94);
     EXPECT_EQ(port.sent[5][0], CMD_DSP_BLOCK);
@@ -237,18 +282,37 @@ TEST(DspTransferTest, EmptyPayloadStillStartsWaitsAndEnds) {
   EXPECT_EQ(port.sent[3][0], 0x94);
 }
 
-TEST(DspTransferTest, AdapterThatStaysBusyIsGivenUpOn) {
-  const auto bytes = MakeImage(200);
-  FakeCommandPort port;
-  port.respond = [](const CommandFrame& frame) -> std::optional<ResponseFrame> {
-    if (frame[0] == 0x94) return Answer({RSP_UPGRADE_STATUS, UPGRADE_CHECKSUM_BAD});
-    return Answer({RSP_ACK});
-  };
-  RecordingInfoLine info;
-  EXPECT_FALSE(DownloadDspFirmware(port, kFast, FirmwareImage(bytes), info));
-  EXPECT_EQ(port.SentWithCode(0x94).size(), static_cast<std::size_t>(kMaxDspStatusPolls));
-  EXPECT_EQ(port.SentWithCode(CMD_DSP_BLOCK).size(), 0u);
-  EXPECT_EQ(info.shown, std::vector<std::string>{"DSP Error, the adapter stayed busy"});
+// A not-yet-ready adapter may answer UPGRADE_CHECKSUM_BAD, which is accepted
+// at once, so polls go back to back: the wait is bounded by time (60 s from
+// the accepted start), not by a number of polls.
+TEST(DspTransferTest, StatusWaitIsBoundedByTimeNotByPolls) {
+  constexpr int kForever = -1;
+  for (const int checksumBadPolls : {2000, kForever}) {
+    const auto bytes = MakeImage(200);
+    FakeCommandPort port;
+    port.exchangeTime = std::chrono::milliseconds(2);
+    int statusQueries = 0;
+    port.respond = [&](const CommandFrame& frame) -> std::optional<ResponseFrame> {
+      if (frame[0] != 0x94) return Answer({RSP_ACK});
+      const bool bad = checksumBadPolls == kForever || ++statusQueries <= checksumBadPolls;
+      return Answer({RSP_UPGRADE_STATUS, bad ? UPGRADE_CHECKSUM_BAD : UPGRADE_CHECKSUM_GOOD});
+    };
+    RecordingInfoLine info;
+    const Timing timing{.retryPause = std::chrono::milliseconds(1000),
+                        .finishPause = std::chrono::milliseconds(0)};
+    const bool result = DownloadDspFirmware(port, timing, FirmwareImage(bytes), info);
+    if (checksumBadPolls != kForever) {
+      EXPECT_TRUE(result);
+      EXPECT_EQ(port.SentWithCode(CMD_DSP_BLOCK).size(), 4u);
+      continue;
+    }
+    EXPECT_FALSE(result);
+    EXPECT_EQ(port.SentWithCode(CMD_DSP_BLOCK).size(), 0u);
+    EXPECT_EQ(info.shown, std::vector<std::string>{"DSP Error, the adapter stayed busy"});
+    // Start at 2 ms, then 30,000 polls of 2 ms: the poll that ends at the limit is the last.
+    EXPECT_EQ(port.SentWithCode(0x94).size(), 30000u);
+    EXPECT_EQ(port.clock.Now(), std::chrono::milliseconds(60002));
+  }
 }
 
 TEST(DspTransferTest, UnsupportedReportLengthsAreRefusedBeforeAnyFrame) {

@@ -36,13 +36,13 @@ TEST(CommandFrames, BlockFramesAreZeroPaddedAndBounded) {
   EXPECT_THAT(Bytes(dsp, 1, kMaxCommandFrameLength), Each(0xAB));
 }
 
-TEST(CommandFrames, BlockCountRoundsUpAndKeepsLow16Bits) {
-  EXPECT_EQ(BlockCount(6016, 32), 188);
-  EXPECT_EQ(BlockCount(6021, 32), 189);
-  EXPECT_EQ(BlockCount(0, 61), 0);
-  EXPECT_EQ(BlockCount(123, 61), 3);
-  EXPECT_EQ(BlockCount(65536 * 32 + 1, 32), 1);
-  EXPECT_EQ(BlockCount(100, 0), 0);
+TEST(CommandFrames, BlockCountRoundsUp) {
+  EXPECT_EQ(BlockCount(6016, 32), 188u);
+  EXPECT_EQ(BlockCount(6021, 32), 189u);
+  EXPECT_EQ(BlockCount(0, 61), 0u);
+  EXPECT_EQ(BlockCount(123, 61), 3u);
+  EXPECT_EQ(BlockCount(65536 * 32 + 1, 32), 65537u);
+  EXPECT_EQ(BlockCount(100, 0), 0u);
 }
 
 }  // namespace

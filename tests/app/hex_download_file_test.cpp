@@ -1,0 +1,56 @@
+#include "app/hex_download_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+namespace kr35 {
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;  // the sanitizers reserve far more address space
+#else
+constexpr bool kSanitized = false;
+#endif
+
+#if defined(__linux__)
+// In a child process: caps the address space at what is in use plus 64 MiB,
+// reads the file, and exits 0 when that failed with the expected error.
+[[noreturn]] void ReadWithLittleMemory(const std::filesystem::path& path) {
+  std::ifstream status("/proc/self/statm");
+  std::size_t pages = 0;
+  status >> pages;
+  const rlim_t limit = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (64u << 20);
+  const rlimit rl{limit, limit};
+  ::setrlimit(RLIMIT_AS, &rl);
+  const HexFileImage file = ReadHexFileImage(path, FirmwarePart::kDsp);
+  const bool named = file.error == "cannot read \"" + path.string() + "\": not enough memory";
+  std::exit(!file.readable && named ? 0 : 1);
+}
+#endif
+
+// A HEX file of 512 MiB (sparse) read with 64 MiB of address space to spare:
+// the buffers cannot be had, and that is reported as a failure of the file.
+TEST(HexDownloadFileDeathTest, MemoryShortageIsAFileErrorNamingTheFile) {
+#if defined(__linux__)
+  if (kSanitized) GTEST_SKIP() << "needs a process without a sanitizer's reservations";
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("kr35_large_" + std::to_string(::getpid()) + ".hex");
+  std::ofstream(path).close();
+  std::filesystem::resize_file(path, std::uintmax_t{512} << 20);
+  EXPECT_EXIT(ReadWithLittleMemory(path), ::testing::ExitedWithCode(0), "");
+  std::filesystem::remove(path);
+#else
+  GTEST_SKIP() << "uses the Linux address-space limit";
+#endif
+}
+
+}  // namespace
+}  // namespace kr35
