@@ -158,8 +158,10 @@ bool DownloadDspFirmware(CommandPort& port, const Timing& timing, const Firmware
   // attempt got one, or the answer taken is not a status (an answer to an
   // earlier command that came late, such as the end command's
   // acknowledgement), it says nothing about the image: that is a failure.
+  // An adapter still ready for blocks has not taken the end command either.
   const StatusPoll verdict = PollStatus(port, timing, CMD_UPGRADE_STATUS);
-  return verdict.answered && verdict.ready && port.LastResponse()[0] == RSP_UPGRADE_STATUS;
+  return verdict.answered && verdict.ready && port.LastResponse()[0] == RSP_UPGRADE_STATUS &&
+         port.LastResponse()[1] != UPGRADE_READY_4_BLOCK;
 }
 
 }  // namespace kr35

@@ -36,9 +36,10 @@ std::vector<std::uint8_t> MakeImage(std::uint32_t length) {
   return bytes;
 }
 
-// An adapter that accepts everything: ready status, blocks answered with byte 1 = 0.
+// An adapter that accepts everything: a good status (ready for blocks before
+// them, image accepted after the end), blocks answered with byte 1 = 0.
 std::optional<ResponseFrame> Accepting(const CommandFrame& frame) {
-  if (frame[0] == 0x94) return Answer({RSP_UPGRADE_STATUS, UPGRADE_READY_4_BLOCK});
+  if (frame[0] == 0x94) return Answer({RSP_UPGRADE_STATUS, UPGRADE_CHECKSUM_GOOD});
   return Answer({RSP_ACK});
 }
 
@@ -223,15 +224,18 @@ TEST(DspTransferTest, BlockSizeFollowsTheOutputReportLength) {
   }
 }
 
-// The final status decides. An unanswered final query, or an answer that is
-// not a status (a late acknowledgement of the end command), is a failure.
+// The final status decides. An unanswered final query, an answer that is
+// not a status (a late acknowledgement of the end command), or an adapter
+// still ready for blocks (it never took the end command) is a failure.
 TEST(DspTransferTest, WaitsForReadyThenJudgesTheFinalStatus) {
   struct Case {
     std::optional<ResponseFrame> final;  // nullopt: the final query is never answered
     bool result;
   };
   for (const Case c : {Case{Answer({RSP_UPGRADE_STATUS, UPGRADE_CHECKSUM_GOOD}), true},
+                       Case{Answer({RSP_UPGRADE_STATUS, UPGRADE_IDLE}), true},
                        Case{Answer({RSP_UPGRADE_STATUS, UPGRADE_CHECKSUM_BAD}), false},
+                       Case{Answer({RSP_UPGRADE_STATUS, UPGRADE_READY_4_BLOCK}), false},
                        Case{Answer({RSP_ACK}), false}, Case{std::nullopt, false}}) {
     const auto bytes = MakeImage(200);
     FakeCommandPort port;

@@ -44,6 +44,7 @@ TEST(DeviceChoiceTest, OnlyTheChosenOfTwoAdaptersReceivesFrames) {
     EXPECT_NE(line.find("\"adapter\": 1"), std::string::npos) << line;
   }
   EXPECT_GT(frames, 0);
+  in.close();  // Windows cannot remove a file that is still open
 
   ::testing::internal::CaptureStderr();
   EXPECT_FALSE(CheckChosenAdapter(*PlatformServices::Create(options, error), "/dev/hidraw9"));
