@@ -48,7 +48,7 @@ class Kr35ctlHostileTest : public ::testing::Test {
     Write("usb.hex", WriteIntelHex(std::vector<std::uint8_t>(40, 0x11)));
     Write("dsp.hex", WriteIntelHex(std::vector<std::uint8_t>(50, 0x22)));
     Write("empty.hex", "");
-    Write("random.bin", std::string("\x01\x7f garbage without records \xfe", 30));
+    Write("random.bin", "\x01\x7f garbage without records \xfe");
     fs::create_directories(dir_ / "subdir");
   }
   void TearDown() override { fs::remove_all(dir_); }
