@@ -207,32 +207,36 @@ std::shared_ptr<RecordingFile> RecordingFile::Create(const std::string& path,
   return recording;
 }
 
-void RecordingFile::StartLine(std::string_view event) {
+void RecordingFile::StartLine(std::string& line, std::string_view event) const {
   const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
       std::chrono::steady_clock::now() - start_);
-  line_.assign("{\"t_us\":");
-  line_ += std::to_string(elapsed.count());
-  line_ += ",\"event\":\"";
-  line_ += event;
-  line_ += '"';
+  line.assign("{\"t_us\":");
+  line += std::to_string(elapsed.count());
+  line += ",\"event\":\"";
+  line += event;
+  line += '"';
 }
 
-void RecordingFile::EndLine() {
-  line_ += "}\n";
+void RecordingFile::EndLine(std::string& line) {
+  line += "}\n";
   // A failed write must not change what the program does: the recording just
   // ends short.
-  std::fwrite(line_.data(), 1, line_.size(), file_);
+  std::lock_guard lock(outputMutex_);
+  std::fwrite(line.data(), 1, line.size(), file_);
   std::fflush(file_);
 }
 
+// Notices come from the device layer while it holds its own lock, so this
+// takes only the output lock: holding the ordering lock here would invert the
+// order RecordWrite takes the two in.
 void RecordingFile::Write(std::string_view event, std::string_view fields) {
-  std::lock_guard lock(mutex_);
-  StartLine(event);
+  std::string line;
+  StartLine(line, event);
   if (!fields.empty()) {
-    line_ += ',';
-    line_ += fields;
+    line += ',';
+    line += fields;
   }
-  EndLine();
+  EndLine(line);
 }
 
 void RecordingFile::RecordRead(int handle, std::span<const std::uint8_t> report) {
@@ -243,7 +247,7 @@ void RecordingFile::RecordRead(int handle, std::span<const std::uint8_t> report)
 // {"t_us":T,"event":"EVENT","ID_KEY":ID,"report":"HEX"[,"ok":OK]}
 void RecordingFile::AppendReportLine(std::string_view event, std::string_view idKey, int id,
                                      std::span<const std::uint8_t> report, const bool* ok) {
-  StartLine(event);
+  StartLine(line_, event);
   line_ += ",\"";
   line_ += idKey;
   line_ += "\":";
@@ -252,7 +256,7 @@ void RecordingFile::AppendReportLine(std::string_view event, std::string_view id
   AppendHex(line_, report);
   line_ += '"';
   if (ok) line_ += *ok ? ",\"ok\":true" : ",\"ok\":false";
-  EndLine();
+  EndLine(line_);
 }
 
 int RecordingFile::NextReadHandle() {

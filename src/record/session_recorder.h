@@ -47,12 +47,14 @@ class RecordingFile {
 
  private:
   explicit RecordingFile(std::FILE* file);
-  void StartLine(std::string_view event);
-  void EndLine();
+  void StartLine(std::string& line, std::string_view event) const;
+  // Writes the line out under the output lock, which is taken last of all.
+  void EndLine(std::string& line);
   void AppendReportLine(std::string_view event, std::string_view idKey, int id,
                         std::span<const std::uint8_t> report, const bool* ok);
 
-  std::mutex mutex_;
+  std::mutex mutex_;        // orders a report line with the write it records
+  std::mutex outputMutex_;  // the file itself
   std::FILE* file_;
   std::string line_;  // reused, so a report line costs no allocation
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
