@@ -58,7 +58,7 @@ class Lines final : public InfoLine {
  public:
   void SetInfoText(const std::string& text) override { text_ = text; }
   void RefreshControls() override {
-    if (text_.size() > 64) std::abort();  // every info text is a short line
+    if (text_.size() > 96) std::abort();  // every info text is a short line
   }
 
  private:

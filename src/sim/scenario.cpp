@@ -632,9 +632,10 @@ std::optional<Scenario> ParseScenario(std::string_view json, std::string& error)
   try {
     root = Json::parse(json.begin(), json.end(), nullptr, /*allow_exceptions=*/true,
                        /*ignore_comments=*/true);
-  } catch (const Json::parse_error& e) {
+  } catch (const Json::exception& e) {
     // "[json.exception.parse_error.101] parse error at line 2, column 5: ..."
-    // without the library's tag: where the text goes wrong and how.
+    // without the library's tag: where the text goes wrong and how. A number
+    // too large for any type (out_of_range.406) is refused the same way.
     std::string_view what = e.what();
     if (const auto tagEnd = what.find("] "); what.starts_with("[") && tagEnd != what.npos) {
       what.remove_prefix(tagEnd + 2);
