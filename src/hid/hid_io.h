@@ -35,6 +35,8 @@ class HidReadHandle {
   // page on Windows); false when the device does not give them.
   virtual bool GetManufacturerString(std::string& text) = 0;
   virtual bool GetProductString(std::string& text) = 0;
+  // The serial number, where the platform gives one.
+  virtual bool GetSerialNumberString(std::string& /*text*/) { return false; }
   // The parsed report description, or null when it cannot be had.
   virtual std::unique_ptr<PreparsedData> GetPreparsedData() = 0;
   // The report descriptor's bytes, where the platform gives them (it does not

@@ -52,6 +52,7 @@ struct HidSettings {
   std::uint16_t versionNumber = 0x0100;
   std::optional<std::string> manufacturer = "Simulated";  // nullopt: unreadable
   std::optional<std::string> product = "KR35 Headset Adapter (simulated)";
+  std::optional<std::string> serial;          // nullopt: the adapter gives none
   std::vector<OtherHidDevice> devicesBefore;  // listed ahead of the adapter
 
   // Report layout: output report byte length (report id included; the command

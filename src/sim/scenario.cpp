@@ -520,8 +520,8 @@ class ScenarioReader {
         !OnlyKeys(
             value, "hid",
             {"adapter", "adapters", "vendor_id", "product_id", "version_number", "manufacturer",
-             "product", "devices_before", "output_report_length", "response_length", "latency_ms",
-             "restart_ms", "write_opens", "fail_writes", "events"})) {
+             "product", "serial", "devices_before", "output_report_length", "response_length",
+             "latency_ms", "restart_ms", "write_opens", "fail_writes", "events"})) {
       return false;
     }
     if (value.contains("adapter")) {
@@ -548,6 +548,9 @@ class ScenarioReader {
     }
     if (value.contains("product") &&
         !OptionalString(value["product"], "hid.product", hid.product)) {
+      return false;
+    }
+    if (value.contains("serial") && !OptionalString(value["serial"], "hid.serial", hid.serial)) {
       return false;
     }
     if (value.contains("devices_before")) {

@@ -68,6 +68,7 @@ Json HidJson(const HidSettings& hid) {
                {"response_length", hid.responseLength},
                {"latency_ms", hid.latencyMs},
                {"restart_ms", hid.restartMs}};
+  if (hid.serial) json["serial"] = *hid.serial;
   if (!hid.writeOpens) json["write_opens"] = false;
   if (hid.failWriteFrom > 0) {
     json["fail_writes"] = {{"from", hid.failWriteFrom},

@@ -43,6 +43,8 @@ struct PendingReport {
   std::vector<std::uint8_t> bytes;
 };
 
+enum class SimString { kManufacturer, kProduct, kSerial };
+
 // One open read handle: the reports waiting for it and its pending read.
 struct ReadState {
   std::size_t device = 0;
@@ -61,6 +63,7 @@ struct SimDevice {
   HidAttributes attributes;
   std::optional<std::string> manufacturer;
   std::optional<std::string> product;
+  std::optional<std::string> serial;
   bool present = true;
   std::uint64_t generation = 0;  // grows at every unplug; older handles fail
   std::unique_ptr<AdapterModel> model;
@@ -86,7 +89,7 @@ class SimWorld {
   bool ReaderAlive(const ReadState& state) const;
 
   bool GetAttributes(const ReadState& state, HidAttributes& attributes);
-  bool GetString(const ReadState& state, bool product, std::string& text);
+  bool GetString(const ReadState& state, SimString which, std::string& text);
   std::unique_ptr<PreparsedData> GetPreparsedData(const ReadState& state);
   std::optional<std::vector<std::uint8_t>> GetReportDescriptor(const ReadState& state);
   ReadStart StartRead(ReadState& state, std::span<std::uint8_t> buffer);
@@ -169,6 +172,7 @@ SimWorld::SimWorld(Scenario scenario, std::unique_ptr<SimTrace> trace)
     device.attributes = {hid_.vendorId, hid_.productId, hid_.versionNumber};
     device.manufacturer = hid_.manufacturer;
     device.product = hid_.product;
+    device.serial = hid_.serial;
     device.model = std::make_unique<AdapterModel>(scenario_, caps_.outputReportByteLength);
     adapters_.push_back(devices_.size());
     devices_.push_back(std::move(device));
@@ -266,11 +270,14 @@ bool SimWorld::GetAttributes(const ReadState& state, HidAttributes& attributes) 
   return true;
 }
 
-bool SimWorld::GetString(const ReadState& state, bool product, std::string& text) {
+bool SimWorld::GetString(const ReadState& state, SimString which, std::string& text) {
   std::lock_guard lock(mutex_);
   if (!ReaderAlive(state)) return false;
   const SimDevice& device = devices_[state.device];
-  const std::optional<std::string>& value = product ? device.product : device.manufacturer;
+  const std::optional<std::string>& value = which == SimString::kProduct ? device.product
+                                            : which == SimString::kManufacturer
+                                                ? device.manufacturer
+                                                : device.serial;
   if (!value) return false;
   text = *value;
   return true;
@@ -574,10 +581,13 @@ class SimReadHandle : public HidReadHandle {
     return world_->GetAttributes(*state_, attributes);
   }
   bool GetManufacturerString(std::string& text) override {
-    return world_->GetString(*state_, false, text);
+    return world_->GetString(*state_, SimString::kManufacturer, text);
   }
   bool GetProductString(std::string& text) override {
-    return world_->GetString(*state_, true, text);
+    return world_->GetString(*state_, SimString::kProduct, text);
+  }
+  bool GetSerialNumberString(std::string& text) override {
+    return world_->GetString(*state_, SimString::kSerial, text);
   }
   std::unique_ptr<PreparsedData> GetPreparsedData() override {
     return world_->GetPreparsedData(*state_);

@@ -120,15 +120,18 @@ int RunListCommand(PlatformServices& services, EventPrinter& printer) {
     std::string product = "(unreadable)";
     handle->GetManufacturerString(manufacturer);
     const bool productRead = handle->GetProductString(product);
+    std::string serial;
+    const bool serialRead = handle->GetSerialNumberString(serial) && !serial.empty();
     ++found;
     printer.PrintWithFields(
         "adapter",
         path + "  " + Hex4(attributes.vendorId) + ":" + Hex4(attributes.productId) + "  " +
-            manufacturer + "  " + product +
+            manufacturer + "  " + product + (serialRead ? "  serial " + serial : "") +
             (productRead ? "" : "  (not usable: no product string)"),
         "\"path\":" + JsonQuote(path) + ",\"vendorId\":" + std::to_string(attributes.vendorId) +
             ",\"productId\":" + std::to_string(attributes.productId) +
-            ",\"manufacturer\":" + JsonQuote(manufacturer) + ",\"product\":" + JsonQuote(product));
+            ",\"manufacturer\":" + JsonQuote(manufacturer) + ",\"product\":" + JsonQuote(product) +
+            ",\"serial\":" + (serialRead ? JsonQuote(serial) : "null"));
   }
 #ifndef _WIN32
   if (!services.IsSimulated()) {

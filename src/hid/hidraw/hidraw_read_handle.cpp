@@ -12,6 +12,14 @@ bool UsesReportIds(const std::optional<std::vector<std::uint8_t>>& descriptor) {
   return !descriptor || DescriptorUsesReportIds(*descriptor);
 }
 
+bool Give(const std::optional<std::string>& value, std::string& text) {
+  if (!value) {
+    return false;
+  }
+  text = *value;
+  return true;
+}
+
 }  // namespace
 
 HidrawReadHandle::HidrawReadHandle(UniqueFd fd, std::optional<std::vector<std::uint8_t>> descriptor)
@@ -40,12 +48,7 @@ bool HidrawReadHandle::GetAttributes(HidAttributes& attributes) {
 }
 
 bool HidrawReadHandle::GetManufacturerString(std::string& text) {
-  const auto& manufacturer = Identity().manufacturer;
-  if (!manufacturer) {
-    return false;
-  }
-  text = *manufacturer;
-  return true;
+  return Give(Identity().manufacturer, text);
 }
 
 bool HidrawReadHandle::GetProductString(std::string& text) {
@@ -54,11 +57,11 @@ bool HidrawReadHandle::GetProductString(std::string& text) {
   if (!product && !identity.onUsbDevice) {
     product = QueryRawName(reader_.Fd());
   }
-  if (!product) {
-    return false;
-  }
-  text = std::move(*product);
-  return true;
+  return Give(product, text);
+}
+
+bool HidrawReadHandle::GetSerialNumberString(std::string& text) {
+  return Give(Identity().serial, text);
 }
 
 std::unique_ptr<PreparsedData> HidrawReadHandle::GetPreparsedData() {

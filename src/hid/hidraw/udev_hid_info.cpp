@@ -34,6 +34,13 @@ std::optional<std::string> Text(const char* value) {
   return std::string(value);
 }
 
+std::optional<std::string> NonEmptyText(const char* value) {
+  if (value == nullptr || *value == '\0') {
+    return std::nullopt;
+  }
+  return std::string(value);
+}
+
 }  // namespace
 
 std::optional<HidId> ParseHidId(std::string_view text) {
@@ -68,6 +75,7 @@ HidNodeIdentity ReadHidNodeIdentity(udev_device* hidraw) {
   if (identity.id && identity.id->bus == kBusUsb) {
     usb = udev_device_get_parent_with_subsystem_devtype(hid, "usb", "usb_device");
   }
+  identity.serial = NonEmptyText(udev_device_get_property_value(hid, "HID_UNIQ"));
   if (usb == nullptr) {
     identity.product = Text(udev_device_get_property_value(hid, "HID_NAME"));
     return identity;
@@ -78,6 +86,9 @@ HidNodeIdentity ReadHidNodeIdentity(udev_device* hidraw) {
   }
   identity.manufacturer = Text(udev_device_get_sysattr_value(usb, "manufacturer"));
   identity.product = Text(udev_device_get_sysattr_value(usb, "product"));
+  if (auto serial = NonEmptyText(udev_device_get_sysattr_value(usb, "serial"))) {
+    identity.serial = std::move(serial);
+  }
   return identity;
 }
 

@@ -33,6 +33,9 @@ struct HidNodeIdentity {
   std::uint16_t versionNumber = 0;  // bcdDevice of the USB device; 0 elsewhere
   std::optional<std::string> manufacturer;
   std::optional<std::string> product;
+  // The USB device's serial number, or else the HID device's unique id
+  // (HID_UNIQ: Bluetooth and uhid devices); none when empty or absent.
+  std::optional<std::string> serial;
 };
 
 // `hidraw` is a device of subsystem "hidraw". The USB device's strings are

@@ -79,6 +79,10 @@ bool Win32ReadHandle::GetProductString(std::string& text) {
   return ReadHidString(file_.Get(), &HidD_GetProductString, text);
 }
 
+bool Win32ReadHandle::GetSerialNumberString(std::string& text) {
+  return ReadHidString(file_.Get(), &HidD_GetSerialNumberString, text);
+}
+
 std::unique_ptr<PreparsedData> Win32ReadHandle::GetPreparsedData() {
   PHIDP_PREPARSED_DATA data = nullptr;
   if (!HidD_GetPreparsedData(file_.Get(), &data) || !data) return nullptr;

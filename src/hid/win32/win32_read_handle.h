@@ -18,6 +18,7 @@ class Win32ReadHandle final : public HidReadHandle {
   bool GetAttributes(HidAttributes& attributes) override;
   bool GetManufacturerString(std::string& text) override;
   bool GetProductString(std::string& text) override;
+  bool GetSerialNumberString(std::string& text) override;
   std::unique_ptr<PreparsedData> GetPreparsedData() override;
 
   ReadStart StartRead(std::span<std::uint8_t> buffer) override;

@@ -18,6 +18,7 @@ UhidIdentity AdapterIdentity(const HidSettings& settings, std::vector<std::uint8
   UhidIdentity identity;
   identity.name = settings.product.value_or("");
   identity.phys = "kr35-sim/adapter0";
+  identity.uniq = settings.serial.value_or("");
   identity.vendorId = settings.vendorId;
   identity.productId = settings.productId;
   identity.version = settings.versionNumber;

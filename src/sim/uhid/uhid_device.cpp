@@ -44,6 +44,8 @@ bool UhidDevice::Create(const UhidIdentity& identity, std::string& error) {
                sizeof(request.name) - 1);
   std::strncpy(reinterpret_cast<char*>(request.phys), identity.phys.c_str(),
                sizeof(request.phys) - 1);
+  std::strncpy(reinterpret_cast<char*>(request.uniq), identity.uniq.c_str(),
+               sizeof(request.uniq) - 1);
   request.rd_size = static_cast<__u16>(identity.descriptor.size());
   request.bus = identity.bus;
   request.vendor = identity.vendorId;

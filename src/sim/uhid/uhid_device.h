@@ -19,6 +19,7 @@ inline constexpr char kUhidPath[] = "/dev/uhid";
 struct UhidIdentity {
   std::string name;  // the HID name; hidraw users see it as the product string
   std::string phys;
+  std::string uniq;          // hidraw users see it as the serial number
   std::uint16_t bus = 0x03;  // BUS_USB
   std::uint32_t vendorId = 0;
   std::uint32_t productId = 0;
