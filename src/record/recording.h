@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "hid/hid_io.h"
+#include "record/recorded_caps.h"
 
 namespace kr35 {
 
@@ -39,7 +40,9 @@ struct RecordedInterface {
   std::optional<HidAttributes> attributes;
   std::optional<std::string> manufacturer;
   std::optional<std::string> product;
+  std::optional<std::string> serial;  // absent from recordings made before it was kept
   std::optional<std::vector<std::uint8_t>> descriptor;
+  std::optional<RecordedCaps> caps;  // what stands for the descriptor where it is missing
 };
 
 struct Recording {

@@ -56,14 +56,19 @@ class RecordingBuilder {
                                    line.at("productId").get<std::uint16_t>(),
                                    line.at("versionNumber").get<std::uint16_t>()};
       }
-    } else if (event == "manufacturer" || event == "product") {
+    } else if (event == "manufacturer" || event == "product" || event == "serial") {
       RecordedInterface& interface = InterfaceOf(line);
-      auto& text = event == "product" ? interface.product : interface.manufacturer;
+      auto& text = event == "product"  ? interface.product
+                   : event == "serial" ? interface.serial
+                                       : interface.manufacturer;
       if (!text && !line.at("text").is_null()) text = line.at("text").get<std::string>();
     } else if (event == "descriptor") {
-      auto& descriptor = InterfaceOf(line).descriptor;
-      if (!descriptor && !line.at("bytes").is_null()) {
-        descriptor = Hex(line.at("bytes"), kMaxRecordingDescriptor);
+      RecordedInterface& interface = InterfaceOf(line);
+      if (!interface.descriptor && !line.at("bytes").is_null()) {
+        interface.descriptor = Hex(line.at("bytes"), kMaxRecordingDescriptor);
+      }
+      if (!interface.caps && line.contains("caps") && !line.at("caps").is_null()) {
+        interface.caps = CapsFromJson(line.at("caps"));
       }
     } else if (event == "write") {
       const auto writer = writers_.find(line.at("writer").get<int>());

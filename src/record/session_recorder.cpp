@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "hid/hex_bytes.h"
+#include "record/recorded_caps.h"
 #include "record/recording_format.h"
 
 #ifndef KR35_VERSION
@@ -29,43 +30,11 @@ std::string OptionalText(bool ok, const std::string& text) {
   return ok ? Quote(text) : "null";
 }
 
-// What the report parser says about the device, for recordings made where the
-// descriptor's bytes are not to be had.
-Json CapsOf(const PreparsedData& parsed) {
-  HidpCaps caps;
-  if (parsed.GetCaps(caps) != HIDP_STATUS_SUCCESS) return nullptr;
-  Json json = {{"usagePage", caps.usagePage},
-               {"usage", caps.usage},
-               {"inputReportByteLength", caps.inputReportByteLength},
-               {"outputReportByteLength", caps.outputReportByteLength},
-               {"featureReportByteLength", caps.featureReportByteLength}};
-  const std::pair<HidReportType, const char*> types[] = {{HidReportType::kInput, "input"},
-                                                         {HidReportType::kOutput, "output"},
-                                                         {HidReportType::kFeature, "feature"}};
-  for (const auto& [type, name] : types) {
-    for (const bool values : {true, false}) {
-      HidpCapability list[64];
-      std::uint16_t count = 64;
-      const HidpStatus status = values ? parsed.GetSpecificValueCaps(type, 0, 0, 0, list, count)
-                                       : parsed.GetSpecificButtonCaps(type, 0, 0, 0, list, count);
-      Json entries = Json::array();
-      for (std::uint16_t i = 0; status == HIDP_STATUS_SUCCESS && i < count; ++i) {
-        const HidpCapability& cap = list[i];
-        entries.push_back({{"usagePage", cap.usagePage},
-                           {"reportId", cap.reportId},
-                           {"isRange", cap.isRange},
-                           {"usage", cap.usage},
-                           {"usageMin", cap.usageMin},
-                           {"usageMax", cap.usageMax},
-                           {"bitSize", cap.bitSize},
-                           {"reportCount", cap.reportCount},
-                           {"logicalMin", cap.logicalMin},
-                           {"logicalMax", cap.logicalMax}});
-      }
-      json[std::string(name) + (values ? "Values" : "Buttons")] = std::move(entries);
-    }
-  }
-  return json;
+// What the report parser says about the device, for replaying recordings made
+// where the descriptor's bytes are not to be had.
+Json CapsJsonOf(const PreparsedData* parsed) {
+  const auto caps = parsed ? ProbeCaps(*parsed) : std::nullopt;
+  return caps ? CapsToJson(*caps) : Json();
 }
 
 class RecordingReadHandle final : public HidReadHandle {
@@ -94,11 +63,16 @@ class RecordingReadHandle final : public HidReadHandle {
     file_->Write("product", Field() + ",\"text\":" + OptionalText(ok, text));
     return ok;
   }
+  bool GetSerialNumberString(std::string& text) override {
+    const bool ok = inner_->GetSerialNumberString(text);
+    file_->Write("serial", Field() + ",\"text\":" + OptionalText(ok, text));
+    return ok;
+  }
   std::unique_ptr<PreparsedData> GetPreparsedData() override {
     auto parsed = inner_->GetPreparsedData();
     const auto bytes = inner_->GetReportDescriptor();
     file_->Write("descriptor", Field() + ",\"bytes\":" + (bytes ? Quote(ToHex(*bytes)) : "null") +
-                                   ",\"caps\":" + (parsed ? CapsOf(*parsed) : Json()).dump());
+                                   ",\"caps\":" + CapsJsonOf(parsed.get()).dump());
     return parsed;
   }
   std::optional<std::vector<std::uint8_t>> GetReportDescriptor() override {

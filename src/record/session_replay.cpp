@@ -243,8 +243,10 @@ class ReplayReadHandle final : public HidReadHandle {
     return Text(interface_.manufacturer, text);
   }
   bool GetProductString(std::string& text) override { return Text(interface_.product, text); }
+  bool GetSerialNumberString(std::string& text) override { return Text(interface_.serial, text); }
   std::unique_ptr<PreparsedData> GetPreparsedData() override {
-    return interface_.descriptor ? ParseReportDescriptor(*interface_.descriptor) : nullptr;
+    if (interface_.descriptor) return ParseReportDescriptor(*interface_.descriptor);
+    return interface_.caps ? PreparsedDataFromCaps(*interface_.caps) : nullptr;
   }
   std::optional<std::vector<std::uint8_t>> GetReportDescriptor() override {
     return interface_.descriptor;
