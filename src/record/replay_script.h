@@ -29,8 +29,10 @@ class ReplayScript {
                              const std::string* path = nullptr);
 
   Phase CurrentPhase() const { return phase_; }
-  // Every recorded output report has been written.
-  bool AllWritten() const { return next_ == recording_.writes.size(); }
+  // How many recorded output reports have been written, and how many there are.
+  std::size_t Written() const { return next_; }
+  std::size_t Recorded() const { return recording_.writes.size(); }
+  bool AllWritten() const { return Written() == Recorded(); }
   // Empty while the program did what the recording did.
   const std::string& Diagnosis() const { return diagnosis_; }
 

@@ -133,6 +133,16 @@ TEST_F(UhidReplayTest, UnnumberedReportsLoseTheirIdByteAndTheReplayEndsWhenTheHo
   EXPECT_EQ(replay_->Diagnosis(), "");
 }
 
+TEST_F(UhidReplayTest, StoppedBeforeEveryRecordedReportWasWrittenIsNoSuccess) {
+  Start(MakeRecording(kNumberedDescriptor, {{0, "p", {0x02, 0x10}, true, {}}}));
+  ASSERT_EQ(NextType(), UHID_CREATE2);
+  Close();  // no report written: not the end of the replay
+  EXPECT_FALSE(kernel_.Next(100));
+  eventfd_write(stop_.Get(), 1);
+  Finish();
+  EXPECT_EQ(replay_->Diagnosis(), "stopped after output report 0 of the 1 recorded");
+}
+
 TEST_F(UhidReplayTest, PastTheRecordingsEndTheDeviceIsGone) {
   Start(MakeRecording(kNumberedDescriptor, {}));
   ASSERT_EQ(NextType(), UHID_CREATE2);

@@ -1,8 +1,8 @@
 // kr35-sim: the simulated KR35 adapter as a real HID device of this machine's
 // kernel, through /dev/uhid. Programs see it on hidraw exactly as they would
-// see the hardware. Runs until interrupted (SIGINT, SIGTERM); with --replay,
-// presents a recorded session instead and ends once the host closes the
-// device after the replay is over.
+// see the hardware. Runs until interrupted (SIGINT, SIGTERM). With --replay,
+// presents a recorded session instead; the exit status then says whether
+// the host did all that the recording did.
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <CLI/CLI.hpp>
@@ -39,8 +39,8 @@ int main(int argc, char** argv) {
       app.add_option("--trace", tracePath, "Write every report received and sent to this file");
   auto* stateOption =
       app.add_option("--state", statePath, "Keep the adapter's firmware in this file between runs");
-  auto* replayOption = app.add_option("--replay", replayPath,
-                                      "Present this recorded session (kr35ctl --record) instead");
+  auto* replayOption = app.add_option(
+      "--replay", replayPath, "Present this recorded session instead of the simulated adapter");
   app.add_option("--replay-speed", replaySpeed,
                  "'recorded' (the recorded delays) or 'max' (no delays)")
       ->check(CLI::IsMember({"recorded", "max"}))
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     if (!recording) return Fail(error);  // names the file
     UhidReplay replay(std::move(*recording), replaySpeed == "max", openUhid, stderr);
     if (!replay.Run(stop.Get(), error)) return Fail(error);
-    return replay.Diagnosis().empty() ? 0 : 1;  // the message went out when it happened
+    return replay.Diagnosis().empty() ? 0 : 1;  // the message went out as it happened
   }
 
   Scenario scenario;

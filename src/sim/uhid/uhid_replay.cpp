@@ -80,6 +80,14 @@ bool UhidReplay::DeliverDue(std::string& error) {
   return true;
 }
 
+void UhidReplay::Depart(const std::string& why) {
+  if (!diagnosis_.empty()) return;  // the first departure is the one that counts
+  diagnosis_ = why;
+  if (diagnostics_ == nullptr) return;
+  std::fprintf(diagnostics_, "kr35-sim: replay: %s\n", why.c_str());
+  std::fflush(diagnostics_);
+}
+
 void UhidReplay::Output(std::span<const std::uint8_t> report) {
   if (const RecordedWrite* recorded = script_.Write(report)) {
     // A write that failed in the recording succeeds here: the kernel has
@@ -87,10 +95,7 @@ void UhidReplay::Output(std::span<const std::uint8_t> report) {
     Schedule(std::chrono::steady_clock::now(), recorded->tUs, recorded->after);
     return;
   }
-  if (diagnostics_ != nullptr && !script_.Diagnosis().empty()) {
-    std::fprintf(diagnostics_, "kr35-sim: replay: %s\n", script_.Diagnosis().c_str());
-    std::fflush(diagnostics_);
-  }
+  Depart(script_.Diagnosis());
   scheduled_.clear();  // the adapter no longer answers
   // Past the recording's end the adapter is gone, as after an unplug.
   if (script_.CurrentPhase() == ReplayScript::Phase::kEnded) device_->Destroy();
@@ -125,7 +130,13 @@ bool UhidReplay::Run(int stopFd, std::string& error) {
       error = "poll failed";
       return false;
     }
-    if (fds[0].revents != 0) return true;
+    if (fds[0].revents != 0) {
+      if (!script_.AllWritten()) {
+        Depart("stopped after output report " + std::to_string(script_.Written()) + " of the " +
+               std::to_string(script_.Recorded()) + " recorded");
+      }
+      return true;
+    }
     if (fds[1].revents == 0) continue;
     const UhidEvent event = device_->ReadEvent();
     switch (event.kind) {

@@ -30,14 +30,17 @@ class UhidReplay {
   UhidReplay(Recording recording, bool maxSpeed, UhidAdapterBridge::DeviceOpener opener,
              std::FILE* diagnostics = nullptr);
 
-  // Serves the recording until `stopFd` becomes readable, or until the host
-  // closes the device once the replay is over: every recorded report played,
-  // or the host departed from the recording. False with `error` when the
-  // uhid node cannot be used or the recording cannot be presented.
+  // Serves the recording until `stopFd` becomes readable, until the host
+  // writes past its end, or until the host closes the device once the replay
+  // is over: every recorded report played, or the host departed from the
+  // recording. (A device with buttons stays open in the kernel's keyboard
+  // handler, so the host's close is not seen; `stopFd` ends those.) False
+  // with `error` when the uhid node cannot be used or the recording cannot
+  // be presented.
   bool Run(int stopFd, std::string& error);
 
-  // Empty while the host did what the recording did; otherwise why not.
-  const std::string& Diagnosis() const { return script_.Diagnosis(); }
+  // Empty when the host did all that the recording did; otherwise why not.
+  const std::string& Diagnosis() const { return diagnosis_; }
 
  private:
   using Time = std::chrono::steady_clock::time_point;
@@ -45,6 +48,8 @@ class UhidReplay {
   void Schedule(Time anchor, std::int64_t anchorUs, const std::vector<RecordedDeviceEvent>& events);
   bool DeliverDue(std::string& error);
   void Output(std::span<const std::uint8_t> report);
+  // Notes (and prints) why the host's session is not the recorded one.
+  void Depart(const std::string& why);
   int PollTimeoutMs() const;
   bool Over() const;
 
@@ -56,6 +61,7 @@ class UhidReplay {
   std::optional<UhidIdentity> identity_;
   std::unique_ptr<UhidDevice> device_;
   std::multimap<Time, RecordedDeviceEvent> scheduled_;  // equal times keep their order
+  std::string diagnosis_;
 };
 
 }  // namespace kr35
