@@ -142,7 +142,7 @@ if [ -s /tmp/download.jsonl ] && start_sim --replay=/tmp/download.jsonl --replay
     usleep 100000
     i=$((i + 1))
   done
-  kill "$host_pid" 2>/dev/null
+  kill -KILL "$host_pid" 2>/dev/null  # SIGTERM would only warn it
   wait "$host_pid" 2>/dev/null
   stop_sim
   if [ $sim_rc -eq 1 ] &&
