@@ -8,8 +8,8 @@
 #include <set>
 #include <thread>
 
-#include "hid/hex_bytes.h"
 #include "hid/report_descriptor_parser.h"
+#include "record/replay_script.h"
 
 namespace kr35 {
 
@@ -36,17 +36,17 @@ class ReplayState {
   // from the recording, or every recorded event has been delivered.
   bool Exhausted() {
     std::lock_guard lock(mutex_);
-    return phase_ != Phase::kRunning ||
-           (nextWrite_ == recording_.writes.size() && scheduled_.empty());
+    return script_.CurrentPhase() != ReplayScript::Phase::kRunning ||
+           (script_.AllWritten() && scheduled_.empty());
   }
   std::string Diagnosis() {
     std::lock_guard lock(mutex_);
-    return diagnosis_;
+    return script_.Diagnosis();
   }
 
   std::optional<std::vector<std::string>> Enumerate() {
     std::lock_guard lock(mutex_);
-    if (phase_ == Phase::kEnded) return std::vector<std::string>{};
+    if (Ended()) return std::vector<std::string>{};
     const auto& all = recording_.enumerations;
     if (all.empty()) return std::vector<std::string>{};
     return all[std::min(nextEnumeration_++, all.size() - 1)];
@@ -55,7 +55,7 @@ class ReplayState {
   // The interface a read or write may be opened on; null when it may not.
   const RecordedInterface* Interface(const std::string& path, bool forWriting) {
     std::lock_guard lock(mutex_);
-    if (phase_ == Phase::kEnded) return nullptr;
+    if (Ended()) return nullptr;
     const auto found = recording_.interfaces.find(path);
     if (found == recording_.interfaces.end()) return nullptr;
     const RecordedInterface& interface = found->second;
@@ -68,36 +68,23 @@ class ReplayState {
 
   bool Write(const std::string& path, std::span<const std::uint8_t> report) {
     std::lock_guard lock(mutex_);
-    if (phase_ == Phase::kDiverged) return true;  // the adapter no longer answers
-    if (phase_ == Phase::kEnded) return false;
-    const std::size_t number = nextWrite_ + 1;
-    if (nextWrite_ == recording_.writes.size()) {
-      // Past the recording's end the adapter is gone, as after an unplug.
-      phase_ = Phase::kEnded;
-      diagnosis_ = "the recording ends before output report " + std::to_string(number) +
-                   ": the adapter is gone from then on";
-      RecordedDeviceEvent removal;
-      removal.kind = RecordedDeviceEvent::Kind::kNotice;
-      removal.code = DBT_DEVICEREMOVECOMPLETE;
-      scheduled_.emplace(std::chrono::steady_clock::now(), std::move(removal));
-      changed_.notify_all();
-      return false;
+    const ReplayScript::Phase before = script_.CurrentPhase();
+    if (const RecordedWrite* recorded = script_.Write(report, &path)) {
+      Schedule(std::chrono::steady_clock::now(), recorded->tUs, recorded->after);
+      return recorded->ok;
     }
-    const RecordedWrite& recorded = recording_.writes[nextWrite_];
-    const std::vector<std::uint8_t> written(report.begin(), report.end());
-    if (written != recorded.report || path != recorded.path) {
-      phase_ = Phase::kDiverged;
-      diagnosis_ = "output report " + std::to_string(number) + " differs from the recording" +
-                   "\n  recorded: " + ToHex(recorded.report) + "\n  written:  " + ToHex(written);
-      if (path != recorded.path) {
-        diagnosis_ += "\n  recorded to " + recorded.path + ", written to " + path;
+    if (before == ReplayScript::Phase::kRunning) {
+      if (script_.CurrentPhase() == ReplayScript::Phase::kEnded) {
+        // Past the recording's end the adapter is gone, as after an unplug.
+        RecordedDeviceEvent removal;
+        removal.kind = RecordedDeviceEvent::Kind::kNotice;
+        removal.code = DBT_DEVICEREMOVECOMPLETE;
+        scheduled_.emplace(std::chrono::steady_clock::now(), std::move(removal));
       }
       changed_.notify_all();
-      return true;
     }
-    ++nextWrite_;
-    Schedule(std::chrono::steady_clock::now(), recorded.tUs, recorded.after);
-    return recorded.ok;
+    // A diverged adapter takes writes and no longer answers; a gone one takes none.
+    return script_.CurrentPhase() == ReplayScript::Phase::kDiverged;
   }
 
   // Reads of one handle: the next delivered event, or the end of the device.
@@ -137,7 +124,8 @@ class ReplayState {
   bool NoticesRegistered() const { return recording_.noticesRegistered; }
 
  private:
-  enum class Phase { kRunning, kDiverged, kEnded };
+  bool Ended() const { return script_.CurrentPhase() == ReplayScript::Phase::kEnded; }
+
   struct HandleReads {
     std::deque<RecordedDeviceEvent> ready;
     std::span<std::uint8_t> buffer;
@@ -149,8 +137,7 @@ class ReplayState {
   void Schedule(SteadyTime anchor, std::int64_t anchorUs,
                 const std::vector<RecordedDeviceEvent>& events) {
     for (const RecordedDeviceEvent& event : events) {
-      const auto delay = std::chrono::microseconds(std::max<std::int64_t>(0, event.tUs - anchorUs));
-      scheduled_.emplace(maxSpeed_ ? anchor : anchor + delay, event);
+      scheduled_.emplace(anchor + ReplayDelay(anchorUs, event, maxSpeed_), event);
     }
     changed_.notify_all();
   }
@@ -198,7 +185,7 @@ class ReplayState {
 
   // After the recording's end, a handle with nothing left to deliver is gone.
   bool GoneFor(int handle) const {
-    if (phase_ != Phase::kEnded) return false;
+    if (!Ended()) return false;
     return std::none_of(scheduled_.begin(), scheduled_.end(),
                         [&](const auto& entry) { return entry.second.handle == handle; });
   }
@@ -209,9 +196,7 @@ class ReplayState {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  Phase phase_ = Phase::kRunning;
-  std::string diagnosis_;
-  std::size_t nextWrite_ = 0;
+  ReplayScript script_{recording_};
   std::size_t nextEnumeration_ = 0;
   int readHandles_ = 0;
   std::multimap<SteadyTime, RecordedDeviceEvent> scheduled_;  // equal times keep their order

@@ -1,15 +1,12 @@
-// The uhid bridge against a socket pair standing in for /dev/uhid: a
-// SOCK_SEQPACKET pair keeps one uhid_event per message, as the real node does.
+// The uhid bridge against a socket pair standing in for /dev/uhid.
 #include "sim/uhid/uhid_adapter_bridge.h"
 
 #include <gtest/gtest.h>
-#include <linux/uhid.h>
-#include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/socket.h>
 
-#include <optional>
 #include <thread>
+
+#include "kernel/fake_uhid_kernel.h"
 
 #include "protocol/frames.h"
 #include "sim/scenario.h"
@@ -17,8 +14,6 @@
 
 namespace kr35 {
 namespace {
-
-constexpr int kWaitMs = 3000;
 
 class BridgeTest : public ::testing::Test {
  protected:
@@ -28,16 +23,8 @@ class BridgeTest : public ::testing::Test {
     ASSERT_TRUE(scenario) << error;
     settings_ = scenario->hid;
     backend_ = std::make_unique<SimHidBackend>(std::move(*scenario));
-    int pair[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair), 0);
-    kernel_.Reset(pair[0]);
-    UniqueFd bridgeEnd(pair[1]);
     stop_.Reset(::eventfd(0, EFD_CLOEXEC));
-    bridge_ = std::make_unique<UhidAdapterBridge>(
-        *backend_, settings_,
-        [fd = std::make_shared<UniqueFd>(std::move(bridgeEnd))](std::string&) {
-          return std::make_unique<UhidDevice>(std::move(*fd));
-        });
+    bridge_ = std::make_unique<UhidAdapterBridge>(*backend_, settings_, kernel_.Opener());
     thread_ = std::thread([this] { served_ = bridge_->Run(stop_.Get(), runError_); });
   }
 
@@ -49,18 +36,8 @@ class BridgeTest : public ::testing::Test {
     }
   }
 
-  // The next event the bridge sends to the "kernel", skipping none.
-  std::optional<uhid_event> Next() {
-    pollfd fd{kernel_.Get(), POLLIN, 0};
-    if (::poll(&fd, 1, kWaitMs) != 1) return std::nullopt;
-    uhid_event event{};
-    if (::read(kernel_.Get(), &event, sizeof(event)) <= 0) return std::nullopt;
-    return event;
-  }
-
-  void Send(const uhid_event& event) {
-    ASSERT_EQ(::write(kernel_.Get(), &event, sizeof(event)), static_cast<ssize_t>(sizeof(event)));
-  }
+  std::optional<uhid_event> Next() { return kernel_.Next(); }
+  void Send(const uhid_event& event) { kernel_.Send(event); }
 
   // Output report 2 carrying `frame` in its command array.
   void SendCommand(const CommandFrame& frame) {
@@ -76,7 +53,7 @@ class BridgeTest : public ::testing::Test {
 
   HidSettings settings_;
   std::unique_ptr<SimHidBackend> backend_;
-  UniqueFd kernel_;
+  FakeUhidKernel kernel_;
   UniqueFd stop_;
   std::unique_ptr<UhidAdapterBridge> bridge_;
   std::thread thread_;

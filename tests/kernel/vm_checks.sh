@@ -42,21 +42,19 @@ wait_adapter() {
   return 1
 }
 
-# start_sim [SCENARIO]: kr35-sim in the background, waits for its node.
+# start_sim [OPTION...]: kr35-sim in the background, waits for its node.
 start_sim() {
-  if [ -n "$1" ]; then
-    kr35-sim --scenario="$K/scenarios/$1" >/tmp/sim.log 2>&1 &
-  else
-    kr35-sim >/tmp/sim.log 2>&1 &
-  fi
+  kr35-sim "$@" >/tmp/sim.log 2>&1 &
   SIM_PID=$!
   wait_adapter || { log "the adapter's hidraw node did not appear"; show /tmp/sim.log; return 1; }
 }
 
+# Stops kr35-sim (SIGTERM); its exit status in $sim_rc.
 stop_sim() {
   [ -n "$SIM_PID" ] || return 0
   kill "$SIM_PID" 2>/dev/null
   wait "$SIM_PID" 2>/dev/null
+  sim_rc=$?
   SIM_PID=
   wait_adapter gone || log "the adapter's hidraw node stayed after kr35-sim ended"
 }
@@ -101,7 +99,8 @@ if start_sim; then
     not_ok "list shows the adapter's node $node and no other"
   fi
   expect_versions versions-before "USB 0100, DSP 0100"
-  run download 300 kr35ctl download --yes
+  # Recorded, for the replay checks below.
+  run download 300 kr35ctl --record=/tmp/download.jsonl download --yes
   if [ $rc -eq 0 ] && grep -q "^message: Firmware download successful!" /tmp/download.out; then
     ok "download --yes of the built-in images ($ms ms)"
   else
@@ -114,6 +113,51 @@ else
   not_ok "kr35-sim presents the adapter"
 fi
 stop_sim
+
+echo "== replay of the download's recording through kr35-sim --replay"
+replay_start=$(now_ms)
+# The same program against the recording gives the same lines, and kr35-sim
+# then ends with status 0: every recorded report was written, none differed.
+if [ -s /tmp/download.jsonl ] && start_sim --replay=/tmp/download.jsonl --replay-speed=max; then
+  run replay 300 kr35ctl download --yes
+  stop_sim
+  if [ $rc -eq 0 ] && [ $sim_rc -eq 0 ] && cmp -s /tmp/download.out /tmp/replay.out; then
+    ok "replayed download: the recorded lines, exit 0 ($ms ms)"
+  else
+    diff /tmp/download.out /tmp/replay.out | sed 's/^/    | /'
+    show /tmp/sim.log
+    not_ok "replayed download: the recorded lines, exit 0 (kr35-sim exit $sim_rc)"
+  fi
+else
+  not_ok "kr35-sim --replay presents the recorded adapter"
+fi
+stop_sim
+# Other images depart from the recording at their first differing report:
+# kr35-sim names it, stops answering, and ends with status 1.
+if [ -s /tmp/download.jsonl ] && start_sim --replay=/tmp/download.jsonl --replay-speed=max; then
+  timeout 120 kr35ctl download --yes --usb=$K/usb.hex --dsp=$K/dsp.hex >/tmp/diverge.out 2>&1 &
+  host_pid=$!
+  i=0
+  while [ $i -lt 300 ] && ! grep -q 'replay: output report' /tmp/sim.log; do
+    usleep 100000
+    i=$((i + 1))
+  done
+  kill -KILL "$host_pid" 2>/dev/null  # SIGTERM would only warn it
+  wait "$host_pid" 2>/dev/null
+  stop_sim
+  if [ $sim_rc -eq 1 ] &&
+    grep -q '^kr35-sim: replay: output report [0-9]* differs from the recording$' /tmp/sim.log &&
+    grep -q '^  recorded: [0-9a-f]*$' /tmp/sim.log && grep -q '^  written:  [0-9a-f]*$' /tmp/sim.log; then
+    ok "replay with other images: $(grep -o 'output report [0-9]*' /tmp/sim.log), kr35-sim exit 1"
+  else
+    show /tmp/sim.log
+    not_ok "replay with other images: the divergence message and kr35-sim exit 1 (exit $sim_rc)"
+  fi
+else
+  not_ok "kr35-sim --replay presents the recorded adapter"
+fi
+stop_sim
+log "the replay checks took $(($(now_ms) - replay_start)) ms"
 
 echo "== FULL mode from HEX files"
 hex_versions=$(cat $K/hex-versions)
@@ -131,7 +175,7 @@ stop_sim
 # download on a misbehaving adapter ends with that exit status, message box
 # and info line, within the time limit.
 scenario_download() {
-  if start_sim "$2"; then
+  if start_sim --scenario="$K/scenarios/$2"; then
     run "$1" 300 kr35ctl download --yes
     if [ $rc -eq "$3" ] && grep -q "^message: $4" "/tmp/$1.out" && grep -q "^info: $5" "/tmp/$1.out" &&
       [ "$ms" -le $(($6 * 1000)) ]; then
@@ -157,7 +201,7 @@ echo "== monitor: plug, buttons, unplug, replug"
 timeout 40 kr35ctl monitor --duration=12 >/tmp/monitor.out 2>&1 &
 monitor_pid=$!
 usleep 500000
-start_sim monitor.json
+start_sim --scenario="$K/scenarios/monitor.json"
 wait $monitor_pid
 monitor_rc=$?
 stop_sim

@@ -1,6 +1,8 @@
 // kr35-sim: the simulated KR35 adapter as a real HID device of this machine's
 // kernel, through /dev/uhid. Programs see it on hidraw exactly as they would
-// see the hardware. Runs until interrupted (SIGINT, SIGTERM).
+// see the hardware. Runs until interrupted (SIGINT, SIGTERM). With --replay,
+// presents a recorded session instead; the exit status then says whether
+// the host did all that the recording did.
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <CLI/CLI.hpp>
@@ -9,10 +11,12 @@
 #include <filesystem>
 #include <iostream>
 
+#include "record/recording.h"
 #include "sim/flash_state.h"
 #include "sim/scenario.h"
 #include "sim/sim_hid_backend.h"
 #include "sim/uhid/uhid_adapter_bridge.h"
+#include "sim/uhid/uhid_replay.h"
 
 namespace {
 
@@ -27,10 +31,21 @@ int Fail(const std::string& text) {
 
 int main(int argc, char** argv) {
   CLI::App app{"The simulated KR35 adapter as a kernel HID device (needs /dev/uhid)"};
-  std::string scenarioPath, tracePath, statePath, uhidPath = kUhidPath;
-  app.add_option("--scenario", scenarioPath, "Scenario file (JSON), see docs/simulator.md");
-  app.add_option("--trace", tracePath, "Write every report received and sent to this file");
-  app.add_option("--state", statePath, "Keep the adapter's firmware in this file between runs");
+  std::string scenarioPath, tracePath, statePath, replayPath, replaySpeed = "recorded",
+                                                              uhidPath = kUhidPath;
+  auto* scenarioOption =
+      app.add_option("--scenario", scenarioPath, "Scenario file (JSON), see docs/simulator.md");
+  auto* traceOption =
+      app.add_option("--trace", tracePath, "Write every report received and sent to this file");
+  auto* stateOption =
+      app.add_option("--state", statePath, "Keep the adapter's firmware in this file between runs");
+  auto* replayOption = app.add_option(
+      "--replay", replayPath, "Present this recorded session instead of the simulated adapter");
+  app.add_option("--replay-speed", replaySpeed,
+                 "'recorded' (the recorded delays) or 'max' (no delays)")
+      ->check(CLI::IsMember({"recorded", "max"}))
+      ->needs(replayOption);
+  replayOption->excludes(scenarioOption, traceOption, stateOption);
   app.add_option("--uhid", uhidPath, "The uhid node")->capture_default_str();
   app.set_version_flag("--version", std::string("kr35-sim ") + KR35_VERSION);
   CLI11_PARSE(app, argc, argv);
@@ -46,6 +61,17 @@ int main(int argc, char** argv) {
   if (!stop.Valid()) return Fail("cannot watch for signals");
 
   std::string error;
+  const auto openUhid = [&uhidPath](std::string& openError) {
+    return UhidDevice::Open(uhidPath, openError);
+  };
+  if (!replayPath.empty()) {
+    auto recording = LoadRecording(replayPath, error);
+    if (!recording) return Fail(error);  // names the file
+    UhidReplay replay(std::move(*recording), replaySpeed == "max", openUhid, stderr);
+    if (!replay.Run(stop.Get(), error)) return Fail(error);
+    return replay.Diagnosis().empty() ? 0 : 1;  // the message went out as it happened
+  }
+
   Scenario scenario;
   if (!scenarioPath.empty()) {
     auto loaded = LoadScenarioFile(scenarioPath, error);
@@ -63,10 +89,7 @@ int main(int argc, char** argv) {
     if (flash) backend->SetFlash(std::move(*flash));
   }
 
-  UhidAdapterBridge bridge(
-      *backend, settings,
-      [&uhidPath](std::string& openError) { return UhidDevice::Open(uhidPath, openError); },
-      stdout);
+  UhidAdapterBridge bridge(*backend, settings, openUhid, stdout);
   const bool served = bridge.Run(stop.Get(), error);
   if (!statePath.empty() && !SaveFlashState(backend->Flash(), statePath, error)) {
     return Fail(statePath + ": " + error);
