@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every libFuzzer target with clang in build-fuzz and runs each one,
-# starting from its seed corpus in fuzz/corpus/<name>. The targets share
+# starting from its seed corpus in fuzz/corpus/<name> (a target without seeds
+# fails the run, so a renamed target cannot silently lose them). The targets share
 # FUZZ_TOTAL_SECONDS (default 240) equally, unless FUZZ_SECONDS gives the time
 # per target (`make fuzz-long` gives 300). Prints one result line per target;
 # exits non-zero when a target crashes or fails to build.
@@ -28,17 +29,22 @@ for name in "${targets[@]}"; do
   corpus="$build/corpus/$name"  # new inputs go here, the seeds stay untouched
   artifacts="$build/artifacts/$name/"
   mkdir -p "$corpus" "$artifacts"
-  seeds=()
-  [ -d "$root/fuzz/corpus/$name" ] && seeds=("$root/fuzz/corpus/$name")
+  seeds="$root/fuzz/corpus/$name"
+  if ! compgen -G "$seeds/*" >/dev/null; then
+    status=1
+    echo "fuzz: $name has no seeds in $seeds" >&2
+    continue
+  fi
   log="$build/$name.log"
   "$build/fuzz/$name" -max_total_time="$seconds" -print_final_stats=1 \
-    -artifact_prefix="$artifacts" "$corpus" "${seeds[@]}" >"$log" 2>&1
+    -artifact_prefix="$artifacts" "$corpus" "$seeds" >"$log" 2>&1
   rc=$?
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)
   cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*$')
   ft=$(grep -o 'ft: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*$')
   if [ $rc -eq 0 ]; then
-    echo "fuzz: $name OK: ${runs:-?} runs in ${seconds}s ($(( ${runs:-0} / seconds )) execs/s)," \
+    echo "fuzz: $name OK: ${runs:-?} runs in ${seconds}s ($(( ${runs:-0} / seconds )) execs/s)" \
+      "from $(find "$seeds" -type f | wc -l) seeds," \
       "coverage ${cov:-?} edges, ${ft:-?} features"
   else
     status=1

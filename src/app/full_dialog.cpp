@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/dialog_ids.h"
+#include "firmware/file_io.h"
 
 namespace kr35 {
 
@@ -39,33 +40,63 @@ void FullDialog::OnDownload() {
   host_.BeginWaitCursor();
   dspPathText = host_.GetControlText(kDspPathBox);
   usbPathText = host_.GetControlText(kUsbPathBox);
+  const std::optional<bool> succeeded = WritesDumpFiles() ? DumpFiles() : DownloadFiles();
+  if (succeeded) host_.SetControlText(kInfoLine, *succeeded ? "Success!" : "Fail!");
+  host_.EndWaitCursor();
+}
+
+std::optional<bool> FullDialog::DownloadFiles() {
   // The files are converted one by one just before their transfers: a report
   // too short for the USB blocks must stop the run before the DSP part goes out.
-  if (!usbPathText.empty() && !WritesDumpFiles() && !CheckReportForUsbDownload()) {
-    host_.EndWaitCursor();
-    return;
-  }
+  if (!usbPathText.empty() && !CheckReportForUsbDownload()) return std::nullopt;
   bool processed = false;
   bool allSucceeded = true;
-  for (const auto& [path, part] :
-       {std::pair{dspPathText, FirmwarePart::kDsp}, std::pair{usbPathText, FirmwarePart::kUsb}}) {
+  for (const auto& [path, part] : PathsInOrder()) {
     if (path.empty()) continue;
     const FileResult result = DownloadFromFile(path, part);
-    if (result == FileResult::kStopped) {
-      host_.EndWaitCursor();
-      return;
-    }
+    if (result == FileResult::kStopped) return std::nullopt;
     processed = true;
     allSucceeded = allSucceeded && result == FileResult::kSucceeded;
   }
-  host_.SetControlText(kInfoLine, processed && allSucceeded ? "Success!" : "Fail!");
-  host_.EndWaitCursor();
+  return processed && allSucceeded;
+}
+
+// Both files are read first and their dumps written as a set, so a file that
+// cannot be read or a dump that cannot be written leaves the pair on disk as
+// it was.
+std::optional<bool> FullDialog::DumpFiles() {
+  std::vector<HexFileImage> files;
+  files.reserve(2);  // the dumps below point into these images
+  std::vector<FileToWrite> dumps;
+  bool allConverted = true;
+  for (const auto& [path, part] : PathsInOrder()) {
+    if (path.empty()) continue;
+    const HexFileImage& file = files.emplace_back(ReadHexFileImage(path, part));
+    if (!file.readable) return ShowStop(file.error);
+    if (file.empty) {
+      allConverted = false;
+      continue;
+    }
+    dumps.push_back({std::filesystem::path(".") / DumpFileName(part), file.Image()});
+  }
+  std::string error;
+  if (!WriteFilesAtomically(dumps, error)) return ShowStop(error);
+  return !files.empty() && allConverted;
+}
+
+std::array<std::pair<std::string, FirmwarePart>, 2> FullDialog::PathsInOrder() const {
+  return {std::pair{dspPathText, FirmwarePart::kDsp}, std::pair{usbPathText, FirmwarePart::kUsb}};
+}
+
+std::nullopt_t FullDialog::ShowStop(const std::string& text) {
+  host_.ShowMessageBox(text, MessageBoxIcon::kStop, MessageBoxButtons::kOk);
+  return std::nullopt;
 }
 
 FullDialog::FileResult FullDialog::DownloadFromFile(const std::string& path, FirmwarePart part) {
   const HexFileImage file = ReadHexFileImage(path, part);
   if (!file.readable) {
-    host_.ShowMessageBox(file.error, MessageBoxIcon::kStop, MessageBoxButtons::kOk);
+    ShowStop(file.error);
     return FileResult::kStopped;
   }
   return DownloadImage(file, part);
@@ -77,14 +108,6 @@ bool FullDialog::WritesDumpFiles() const {
 
 FullDialog::FileResult FullDialog::DownloadImage(const HexFileImage& file, FirmwarePart part) {
   if (file.empty) return FileResult::kFailed;
-  if (WritesDumpFiles()) {
-    std::string error;
-    if (!WriteDumpFile(".", part, file.Image(), error)) {
-      host_.ShowMessageBox(error, MessageBoxIcon::kStop, MessageBoxButtons::kOk);
-      return FileResult::kStopped;
-    }
-    return FileResult::kSucceeded;
-  }
   const FirmwareImage image(file.Image());
   const bool ok =
       part == FirmwarePart::kDsp ? DownloadDspFirmware(image) : DownloadUsbFirmware(image);

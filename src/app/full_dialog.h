@@ -3,7 +3,10 @@
 // to dump files instead.
 #pragma once
 
+#include <array>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "app/device_dialog.h"
 #include "app/hex_download_file.h"
@@ -19,10 +22,10 @@ class FullDialog : public DeviceDialog {
   void OnBrowse(int pathBoxId);
 
   enum class FileResult { kFailed, kSucceeded, kStopped };
-  // Converts one file and downloads it (or writes its dump). kStopped: the
-  // file could not be read or the dump written; an error box was shown.
+  // Converts one file and downloads it. kStopped: the file could not be read;
+  // an error box was shown.
   FileResult DownloadFromFile(const std::string& path, FirmwarePart part);
-  // Downloads (or dumps) a file already read and converted.
+  // Downloads a file already read and converted.
   FileResult DownloadImage(const HexFileImage& file, FirmwarePart part);
   bool WritesDumpFiles() const;
 
@@ -31,6 +34,13 @@ class FullDialog : public DeviceDialog {
   std::string dspPathText;
 
  protected:
+  // Whether every file was processed successfully; none when the run stopped
+  // with an error box.
+  std::optional<bool> DownloadFiles();
+  std::optional<bool> DumpFiles();
+  std::array<std::pair<std::string, FirmwarePart>, 2> PathsInOrder() const;
+  std::nullopt_t ShowStop(const std::string& text);
+
   // Only the info line is written back: the path boxes keep what the user put there.
   void ExchangeData() override;
 };

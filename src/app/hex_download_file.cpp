@@ -54,9 +54,4 @@ HexFileImage ReadHexFileImage(const std::filesystem::path& path, FirmwarePart pa
   }
 }
 
-bool WriteDumpFile(const std::filesystem::path& directory, FirmwarePart part,
-                   std::span<const std::uint8_t> image, std::string& error) {
-  return WriteFileAtomically(directory / DumpFileName(part), image, error);
-}
-
 }  // namespace kr35

@@ -1,5 +1,6 @@
-// Reading an Intel HEX file for one firmware part, and writing its dump file;
-// shared by the FULL dialog and `kr35ctl convert`, so both write the same bytes.
+// Reading an Intel HEX file for one firmware part, and the name of its dump
+// file; shared by the FULL dialog and `kr35ctl convert`, so both write the same
+// bytes to the same names.
 #pragma once
 
 #include <cstdint>
@@ -28,10 +29,5 @@ struct HexFileImage {
 
 // Reads the file and converts it with the part's skip count.
 HexFileImage ReadHexFileImage(const std::filesystem::path& path, FirmwarePart part);
-
-// Writes the image to the part's dump file in `directory`, replacing any
-// earlier one; never leaves a half-written file. False with `error` on failure.
-bool WriteDumpFile(const std::filesystem::path& directory, FirmwarePart part,
-                   std::span<const std::uint8_t> image, std::string& error);
 
 }  // namespace kr35

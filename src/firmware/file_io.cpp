@@ -164,6 +164,13 @@ bool WriteFilesAtomically(std::span<const FileToWrite> files, std::string& error
       removeTemporaries();
       return false;
     }
+    // A directory in the way would only fail the rename, after the files
+    // before it had been replaced.
+    if (std::filesystem::is_directory(targets[i], ignored)) {
+      error = Describe(files[i].path, "write", "is a directory");
+      removeTemporaries();
+      return false;
+    }
     std::filesystem::path temporary =
         WriteTemporary(files[i].path, targets[i], files[i].bytes, error);
     if (temporary.empty()) {

@@ -31,7 +31,8 @@ struct FileToWrite {
 };
 // Writes several files as a set: all of them go to temporary files first, and
 // only when every one is written are they renamed over their paths, so a
-// failure (a full disk) leaves all the old files in place.
+// failure (a full disk, a directory in the way) leaves all the old files in
+// place.
 bool WriteFilesAtomically(std::span<const FileToWrite> files, std::string& error);
 
 // Checks, before any work that ends in writing `path`, that a file can be

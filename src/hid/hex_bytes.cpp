@@ -1,5 +1,8 @@
 #include "hid/hex_bytes.h"
 
+#include <array>
+#include <cstring>
+
 namespace kr35 {
 namespace {
 
@@ -10,13 +13,26 @@ int HexDigit(char c) {
   return -1;
 }
 
+// The two hex digits of every byte value, so a byte costs one table lookup.
+constexpr std::array<char, 512> kDigitPairs = [] {
+  constexpr char kDigits[] = "0123456789abcdef";
+  std::array<char, 512> pairs{};
+  for (std::size_t byte = 0; byte < 256; ++byte) {
+    pairs[2 * byte] = kDigits[byte >> 4];
+    pairs[2 * byte + 1] = kDigits[byte & 0x0F];
+  }
+  return pairs;
+}();
+
 }  // namespace
 
 void AppendHex(std::string& text, std::span<const std::uint8_t> bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  for (std::uint8_t byte : bytes) {
-    text.push_back(kDigits[byte >> 4]);
-    text.push_back(kDigits[byte & 0x0F]);
+  const std::size_t start = text.size();
+  text.resize(start + 2 * bytes.size());
+  char* out = text.data() + start;
+  for (const std::uint8_t byte : bytes) {
+    std::memcpy(out, &kDigitPairs[2 * std::size_t{byte}], 2);
+    out += 2;
   }
 }
 

@@ -1,5 +1,8 @@
 #include "record/session_recorder.h"
 
+#include <charconv>
+#include <iterator>
+
 #include <nlohmann/json.hpp>
 
 #include "hid/hex_bytes.h"
@@ -21,6 +24,13 @@ constexpr const char* kPlatform =
 #else
     "linux";
 #endif
+
+// Appends the decimal text of `value` without a temporary string.
+void AppendNumber(std::string& text, long long value) {
+  char digits[24];
+  const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+  text.append(digits, end);
+}
 
 std::string Quote(std::string_view text) {
   return Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -152,29 +162,16 @@ class RecordingRegistration final : public NotificationRegistration {
 
 }  // namespace
 
-RecordingFile::RecordingFile(std::FILE* file) : file_(file) {
-  line_.reserve(512);
-}
-
-RecordingFile::~RecordingFile() {
-  std::fclose(file_);
-}
-
 std::shared_ptr<RecordingFile> RecordingFile::Create(const std::string& path,
                                                      std::string_view program, std::string& error) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) {
-    error = "cannot write the recording " + path;
-    return nullptr;
-  }
-  std::shared_ptr<RecordingFile> recording(new RecordingFile(file));
+  std::shared_ptr<RecordingFile> recording(new RecordingFile());
+  recording->line_.reserve(512);
   const Json header = {{"format", kRecordingFormat},
                        {"version", kRecordingVersion},
                        {"program", std::string(program)},
                        {"programVersion", KR35_VERSION},
                        {"platform", kPlatform}};
-  const std::string line = header.dump() + "\n";
-  if (std::fputs(line.c_str(), file) < 0 || std::fflush(file) != 0) {
+  if (!recording->file_.Create(path) || !recording->file_.Write(header.dump() + "\n")) {
     error = "cannot write the recording " + path;
     return nullptr;
   }
@@ -185,7 +182,7 @@ void RecordingFile::StartLine(std::string& line, std::string_view event) const {
   const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
       std::chrono::steady_clock::now() - start_);
   line.assign("{\"t_us\":");
-  line += std::to_string(elapsed.count());
+  AppendNumber(line, elapsed.count());
   line += ",\"event\":\"";
   line += event;
   line += '"';
@@ -196,8 +193,7 @@ void RecordingFile::EndLine(std::string& line) {
   // A failed write must not change what the program does: the recording just
   // ends short.
   std::lock_guard lock(outputMutex_);
-  std::fwrite(line.data(), 1, line.size(), file_);
-  std::fflush(file_);
+  file_.Write(line);
 }
 
 // Notices come from the device layer while it holds its own lock, so this
@@ -225,7 +221,7 @@ void RecordingFile::AppendReportLine(std::string_view event, std::string_view id
   line_ += ",\"";
   line_ += idKey;
   line_ += "\":";
-  line_ += std::to_string(id);
+  AppendNumber(line_, id);
   line_ += ",\"report\":\"";
   AppendHex(line_, report);
   line_ += '"';

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -14,18 +13,19 @@
 
 #include "hid/device_notification.h"
 #include "hid/hid_io.h"
+#include "record/unbuffered_file.h"
 
 namespace kr35 {
 
-// The recording file. Each line is flushed as it is written, so a crash or an
-// unplug keeps every line written so far. Thread-safe.
+// The recording file. Each line goes to the kernel with one write as soon as
+// it is complete (no user-space buffer), so a crash or an unplug keeps every
+// line written so far. Thread-safe.
 class RecordingFile {
  public:
   // Creates (truncates) the file and writes the header line naming `program`;
   // null with `error` when it cannot be written.
   static std::shared_ptr<RecordingFile> Create(const std::string& path, std::string_view program,
                                                std::string& error);
-  ~RecordingFile();
   RecordingFile(const RecordingFile&) = delete;
   RecordingFile& operator=(const RecordingFile&) = delete;
 
@@ -46,7 +46,7 @@ class RecordingFile {
   int NextWriteHandle();
 
  private:
-  explicit RecordingFile(std::FILE* file);
+  RecordingFile() = default;
   void StartLine(std::string& line, std::string_view event) const;
   // Writes the line out under the output lock, which is taken last of all.
   void EndLine(std::string& line);
@@ -55,7 +55,7 @@ class RecordingFile {
 
   std::mutex mutex_;        // orders a report line with the write it records
   std::mutex outputMutex_;  // the file itself
-  std::FILE* file_;
+  UnbufferedFile file_;
   std::string line_;  // reused, so a report line costs no allocation
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   int readHandles_ = 0;

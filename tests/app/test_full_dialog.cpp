@@ -264,8 +264,10 @@ TEST_F(FullDialogTest, UnreadableDspFileStopsTheDownloadWithAStopBox) {
   EXPECT_EQ(host().waitDepth, 0);
 }
 
-TEST_F(FullDialogTest, DumpThatCannotBeWrittenStopsAndLeavesNoPartialFile) {
+TEST_F(FullDialogTest, DumpThatCannotBeWrittenLeavesTheOldPairUnchanged) {
   Open("{}", "saveasresfile");
+  const std::vector<std::uint8_t> oldDsp = {1, 2, 3};
+  std::ofstream(root_ / "work" / "DSPFileDump.bin", std::ios::binary).write("\1\2\3", 3);
   fs::create_directory(root_ / "work" / "USBFileDump.bin");  // in the way of the USB dump
   Download(HexFile("dsp.hex", Payload(500, 8), true), HexFile("usb.hex", Payload(64, 9), false));
   ASSERT_EQ(host().boxes.size(), 1u);
@@ -273,8 +275,10 @@ TEST_F(FullDialogTest, DumpThatCannotBeWrittenStopsAndLeavesNoPartialFile) {
       << host().boxes[0].text;
   EXPECT_EQ(host().boxes[0].icon, MessageBoxIcon::kStop);
   EXPECT_TRUE(OutcomeTexts().empty());
-  // The DSP dump came first and is whole; no temporary file is left beside it.
-  EXPECT_EQ(ReadBytes(root_ / "work" / "DSPFileDump.bin").size(), kImageHeaderSize + 500);
+  // The DSP dump, written before the USB one failed, did not replace the old
+  // file, and no temporary file is left beside it.
+  EXPECT_EQ(ReadBytes(root_ / "work" / "DSPFileDump.bin"), oldDsp);
+  EXPECT_TRUE(fs::is_directory(root_ / "work" / "USBFileDump.bin"));
   EXPECT_EQ(DirectoryEntries(root_ / "work"),
             (std::set<std::string>{"DSPFileDump.bin", "USBFileDump.bin"}));
   EXPECT_EQ(host().waitDepth, 0);
