@@ -34,7 +34,10 @@ void KeepAliveClock::SleepFor(std::chrono::milliseconds duration) {
     TakeTurn();
     const std::chrono::milliseconds left = Remaining(deadline);
     if (left.count() == 0) return;
-    base_.SleepFor(std::min(slice_, left));
+    const std::chrono::milliseconds slice = std::min(slice_, left);
+    const std::chrono::nanoseconds start = Now();
+    base_.SleepFor(slice);
+    if (Now() - start < slice) return;  // the base skips this pause
   }
 }
 
@@ -44,8 +47,10 @@ bool KeepAliveClock::WaitFor(Waitable& event, std::chrono::milliseconds timeout)
     TakeTurn();
     const std::chrono::milliseconds left = Remaining(deadline);
     const std::chrono::milliseconds slice = std::min(slice_, left);
+    const std::chrono::nanoseconds start = Now();
     if (base_.WaitFor(event, slice)) return true;
-    if (slice == left) return false;  // that slice reached the deadline
+    if (slice == left) return false;          // that slice reached the deadline
+    if (Now() - start < slice) return false;  // the base ends this wait early
   }
 }
 

@@ -19,7 +19,9 @@ inline constexpr std::chrono::milliseconds kKeepAliveSlice{10};
 class KeepAliveClock final : public Clock {
  public:
   // `turn` handles the window's pending events once, without user input; it
-  // runs on the thread that waits.
+  // runs on the thread that waits. The waits follow `base`: a slice that
+  // `base` ends before its time (a replay skipping pauses, or giving up on an
+  // answer that cannot come) ends the whole wait.
   explicit KeepAliveClock(std::function<void()> turn,
                           std::chrono::milliseconds slice = kKeepAliveSlice,
                           Clock& base = RealClock());

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace kr35 {
@@ -69,6 +70,30 @@ TEST(KeepAliveClock, TakesATurnEverySliceAndKeepsTheDurations) {
   EXPECT_TRUE(immediate.clock.WaitFor(already, 0ms));
   EXPECT_FALSE(immediate.clock.WaitFor(never, 0ms));
   EXPECT_EQ(immediate.base.now, 0ms);
+}
+
+// A base that skips pauses and cuts waits short, as a replay at maximum
+// speed and one that has nothing more to deliver do.
+class HurriedClock final : public Clock {
+ public:
+  std::chrono::nanoseconds Now() override { return now; }
+  void SleepFor(std::chrono::milliseconds) override {}
+  bool WaitFor(Waitable&, std::chrono::milliseconds timeout) override {
+    now += std::min(timeout, 2ms);
+    return false;
+  }
+  std::chrono::nanoseconds now{0};
+};
+
+TEST(KeepAliveClock, EndsItsWaitsWhereTheBaseEndsThem) {
+  HurriedClock base;
+  int turns = 0;
+  KeepAliveClock clock([&] { ++turns; }, 10ms, base);
+  clock.SleepFor(1h);
+  Event never(1h);
+  EXPECT_FALSE(clock.WaitFor(never, 1h));
+  EXPECT_EQ(base.now, 2ms);
+  EXPECT_EQ(turns, 2);
 }
 
 TEST(KeepAliveClock, ReportsTheLongestTimeWithoutATurn) {
