@@ -28,8 +28,7 @@ TEST(DialogProgram, TheHostWaitsOnTheServicesExchangeClock) {
     clock.SleepFor(std::chrono::seconds(5));
     slept = std::chrono::steady_clock::now() - start;
   };
-  EXPECT_EQ(RunDialogProgram({"--replay=" + recording, "--replay-speed=max"}, program), 0)
-      << texts;
+  EXPECT_EQ(RunDialogProgram({"--replay=" + recording, "--replay-speed=max"}, program), 0) << texts;
   EXPECT_LT(slept, std::chrono::seconds(1));
   std::remove(recording.c_str());
 }
