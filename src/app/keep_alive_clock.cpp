@@ -29,28 +29,23 @@ std::chrono::milliseconds KeepAliveClock::Remaining(std::chrono::nanoseconds dea
 }
 
 void KeepAliveClock::SleepFor(std::chrono::milliseconds duration) {
-  const std::chrono::nanoseconds deadline = Now() + duration;
+  const std::chrono::nanoseconds deadline = Now() + PauseLength(duration);
   for (;;) {
     TakeTurn();
     const std::chrono::milliseconds left = Remaining(deadline);
     if (left.count() == 0) return;
-    const std::chrono::milliseconds slice = std::min(slice_, left);
-    const std::chrono::nanoseconds start = Now();
-    base_.SleepFor(slice);
-    if (Now() - start < slice) return;  // the base skips this pause
+    base_.SleepFor(std::min(slice_, left));
   }
 }
 
 bool KeepAliveClock::WaitFor(Waitable& event, std::chrono::milliseconds timeout) {
-  const std::chrono::nanoseconds deadline = Now() + timeout;
+  const std::chrono::nanoseconds deadline = Now() + WaitLimit(timeout);
   for (;;) {
     TakeTurn();
     const std::chrono::milliseconds left = Remaining(deadline);
     const std::chrono::milliseconds slice = std::min(slice_, left);
-    const std::chrono::nanoseconds start = Now();
     if (base_.WaitFor(event, slice)) return true;
-    if (slice == left) return false;          // that slice reached the deadline
-    if (Now() - start < slice) return false;  // the base ends this wait early
+    if (slice == left) return false;  // that slice reached the deadline
   }
 }
 

@@ -76,24 +76,29 @@ TEST(KeepAliveClock, TakesATurnEverySliceAndKeepsTheDurations) {
 // speed and one that has nothing more to deliver do.
 class HurriedClock final : public Clock {
  public:
-  std::chrono::nanoseconds Now() override { return now; }
-  void SleepFor(std::chrono::milliseconds) override {}
-  bool WaitFor(Waitable&, std::chrono::milliseconds timeout) override {
-    now += std::min(timeout, 2ms);
-    return false;
+  std::chrono::nanoseconds Now() override { return virtualTime.now; }
+  void SleepFor(std::chrono::milliseconds duration) override {
+    virtualTime.SleepFor(PauseLength(duration));
   }
-  std::chrono::nanoseconds now{0};
+  bool WaitFor(Waitable& event, std::chrono::milliseconds timeout) override {
+    return virtualTime.WaitFor(event, WaitLimit(timeout));
+  }
+  std::chrono::milliseconds PauseLength(std::chrono::milliseconds) override { return 0ms; }
+  std::chrono::milliseconds WaitLimit(std::chrono::milliseconds timeout) override {
+    return std::min(timeout, 25ms);
+  }
+  VirtualClock virtualTime;
 };
 
-TEST(KeepAliveClock, EndsItsWaitsWhereTheBaseEndsThem) {
+TEST(KeepAliveClock, WaitsAsLongAsItsBaseWould) {
   HurriedClock base;
-  int turns = 0;
-  KeepAliveClock clock([&] { ++turns; }, 10ms, base);
+  std::vector<long long> turnsAt;
+  KeepAliveClock clock([&] { turnsAt.push_back(base.virtualTime.now / 1ms); }, 10ms, base);
   clock.SleepFor(1h);
   Event never(1h);
   EXPECT_FALSE(clock.WaitFor(never, 1h));
-  EXPECT_EQ(base.now, 2ms);
-  EXPECT_EQ(turns, 2);
+  EXPECT_EQ(base.virtualTime.now, 25ms);
+  EXPECT_EQ(turnsAt, (std::vector<long long>{0, 0, 10, 20}));
 }
 
 TEST(KeepAliveClock, ReportsTheLongestTimeWithoutATurn) {
