@@ -4,7 +4,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   qt6-base-dev libudev-dev libasound2-dev libcli11-dev nlohmann-json3-dev
-  libgtest-dev libgmock-dev libbenchmark-dev binutils xvfb xauth)
+  libgtest-dev libgmock-dev libbenchmark-dev binutils xvfb xauth
+  libxcb1-dev libxcb-xtest0-dev)
 extra=("$@")
 missing=()
 for p in "${packages[@]}" "${extra[@]}"; do

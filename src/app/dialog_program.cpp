@@ -54,7 +54,7 @@ int RunDialogProgram(const std::vector<std::string>& arguments, const DialogProg
     return 2;
   }
   DownloadApp app(arguments, {services->Hid(), services->Notifications(), services->Mixer()});
-  program.runOnHost(app);
+  program.runOnHost(app, services->ExchangeClock());
   if (app.DialogResult() == -1) {
     program.showText(Error("the dialog window cannot be created"), true);
     return 2;

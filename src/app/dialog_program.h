@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/download_app.h"
+#include "protocol/clock.h"
 
 namespace kr35 {
 
@@ -18,7 +19,8 @@ struct DialogProgram {
   // Shows a remark that needs no answer; may be empty.
   std::function<void(const std::string& text)> showNote;
   // Builds the window system and its host, and runs the app's StartUp on it.
-  std::function<void(DownloadApp& app)> runOnHost;
+  // The host waits on `exchangeClock`, the platform services' clock.
+  std::function<void(DownloadApp& app, Clock& exchangeClock)> runOnHost;
 };
 
 // `arguments`: the command line after the program name, as the user typed

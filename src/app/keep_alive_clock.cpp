@@ -29,7 +29,7 @@ std::chrono::milliseconds KeepAliveClock::Remaining(std::chrono::nanoseconds dea
 }
 
 void KeepAliveClock::SleepFor(std::chrono::milliseconds duration) {
-  const std::chrono::nanoseconds deadline = Now() + duration;
+  const std::chrono::nanoseconds deadline = Now() + PauseLength(duration);
   for (;;) {
     TakeTurn();
     const std::chrono::milliseconds left = Remaining(deadline);
@@ -39,7 +39,7 @@ void KeepAliveClock::SleepFor(std::chrono::milliseconds duration) {
 }
 
 bool KeepAliveClock::WaitFor(Waitable& event, std::chrono::milliseconds timeout) {
-  const std::chrono::nanoseconds deadline = Now() + timeout;
+  const std::chrono::nanoseconds deadline = Now() + WaitLimit(timeout);
   for (;;) {
     TakeTurn();
     const std::chrono::milliseconds left = Remaining(deadline);

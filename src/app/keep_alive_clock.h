@@ -19,7 +19,9 @@ inline constexpr std::chrono::milliseconds kKeepAliveSlice{10};
 class KeepAliveClock final : public Clock {
  public:
   // `turn` handles the window's pending events once, without user input; it
-  // runs on the thread that waits.
+  // runs on the thread that waits. The waits are as long as `base`
+  // would make them (a replay skips pauses and gives up on answers that
+  // cannot come), in slices on `base`.
   explicit KeepAliveClock(std::function<void()> turn,
                           std::chrono::milliseconds slice = kKeepAliveSlice,
                           Clock& base = RealClock());
@@ -27,6 +29,12 @@ class KeepAliveClock final : public Clock {
   std::chrono::nanoseconds Now() override { return base_.Now(); }
   void SleepFor(std::chrono::milliseconds duration) override;
   bool WaitFor(Waitable& event, std::chrono::milliseconds timeout) override;
+  std::chrono::milliseconds PauseLength(std::chrono::milliseconds duration) override {
+    return base_.PauseLength(duration);
+  }
+  std::chrono::milliseconds WaitLimit(std::chrono::milliseconds timeout) override {
+    return base_.WaitLimit(timeout);
+  }
 
   // The longest time between two turns since the last ResetLongestGap (or
   // since construction): how long the window went without its events while

@@ -23,6 +23,14 @@ class Clock {
   virtual void SleepFor(std::chrono::milliseconds duration) = 0;
   // Waits at most `timeout` for `event`; true (and cleared) when it was set.
   virtual bool WaitFor(Waitable& event, std::chrono::milliseconds timeout) = 0;
+
+  // How long SleepFor(duration) pauses: a clock may skip pauses.
+  virtual std::chrono::milliseconds PauseLength(std::chrono::milliseconds duration) {
+    return duration;
+  }
+  // How long WaitFor(event, timeout) waits at most: a clock may give up
+  // early on an answer that cannot come.
+  virtual std::chrono::milliseconds WaitLimit(std::chrono::milliseconds timeout) { return timeout; }
 };
 
 // The steady clock and real sleeping; shared, stateless.

@@ -323,14 +323,19 @@ class ReplayClock final : public Clock {
   explicit ReplayClock(std::shared_ptr<ReplayState> state) : state_(std::move(state)) {}
   std::chrono::nanoseconds Now() override { return RealClock().Now(); }
   void SleepFor(std::chrono::milliseconds duration) override {
-    if (state_->MaxSpeed() || state_->Exhausted()) return;
-    RealClock().SleepFor(duration);
+    RealClock().SleepFor(PauseLength(duration));
   }
   bool WaitFor(Waitable& event, std::chrono::milliseconds timeout) override {
+    return RealClock().WaitFor(event, WaitLimit(timeout));
+  }
+  std::chrono::milliseconds PauseLength(std::chrono::milliseconds duration) override {
+    if (state_->MaxSpeed() || state_->Exhausted()) return std::chrono::milliseconds{0};
+    return duration;
+  }
+  std::chrono::milliseconds WaitLimit(std::chrono::milliseconds timeout) override {
     // Once the device has nothing more to say, a response can only be the one
     // already delivered and on its way through the reader thread.
-    if (state_->Exhausted()) timeout = std::min(timeout, kHandOverGrace);
-    return RealClock().WaitFor(event, timeout);
+    return state_->Exhausted() ? std::min(timeout, kHandOverGrace) : timeout;
   }
 
  private:

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace kr35 {
@@ -69,6 +70,35 @@ TEST(KeepAliveClock, TakesATurnEverySliceAndKeepsTheDurations) {
   EXPECT_TRUE(immediate.clock.WaitFor(already, 0ms));
   EXPECT_FALSE(immediate.clock.WaitFor(never, 0ms));
   EXPECT_EQ(immediate.base.now, 0ms);
+}
+
+// A base that skips pauses and cuts waits short, as a replay at maximum
+// speed and one that has nothing more to deliver do.
+class HurriedClock final : public Clock {
+ public:
+  std::chrono::nanoseconds Now() override { return virtualTime.now; }
+  void SleepFor(std::chrono::milliseconds duration) override {
+    virtualTime.SleepFor(PauseLength(duration));
+  }
+  bool WaitFor(Waitable& event, std::chrono::milliseconds timeout) override {
+    return virtualTime.WaitFor(event, WaitLimit(timeout));
+  }
+  std::chrono::milliseconds PauseLength(std::chrono::milliseconds) override { return 0ms; }
+  std::chrono::milliseconds WaitLimit(std::chrono::milliseconds timeout) override {
+    return std::min(timeout, 25ms);
+  }
+  VirtualClock virtualTime;
+};
+
+TEST(KeepAliveClock, WaitsAsLongAsItsBaseWould) {
+  HurriedClock base;
+  std::vector<long long> turnsAt;
+  KeepAliveClock clock([&] { turnsAt.push_back(base.virtualTime.now / 1ms); }, 10ms, base);
+  clock.SleepFor(1h);
+  Event never(1h);
+  EXPECT_FALSE(clock.WaitFor(never, 1h));
+  EXPECT_EQ(base.virtualTime.now, 25ms);
+  EXPECT_EQ(turnsAt, (std::vector<long long>{0, 0, 10, 20}));
 }
 
 TEST(KeepAliveClock, ReportsTheLongestTimeWithoutATurn) {

@@ -17,9 +17,11 @@ int main(int argc, char** argv) {
     std::fputs(text.c_str(), isError ? stderr : stdout);
   };
   program.showNote = [](const std::string& text) { std::fputs(text.c_str(), stderr); };
-  program.runOnHost = [&](kr35::DownloadApp& app) {
+  program.runOnHost = [&](kr35::DownloadApp& app, kr35::Clock& exchangeClock) {
     QApplication application(argc, argv);
-    kr35::QtDialogHost host;
+    // Wayland finds the window's icon through the desktop entry of this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(KR35_APP_ID));
+    kr35::QtDialogHost host(exchangeClock);
     app.StartUp(host);
   };
   return kr35::RunDialogProgram(arguments, program);

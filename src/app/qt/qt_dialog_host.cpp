@@ -117,7 +117,9 @@ class QtDialogHost::InputDiscarder : public QObject {
   }
 };
 
-QtDialogHost::QtDialogHost() : receiver_(new MessageReceiver(*this)) {}
+QtDialogHost::QtDialogHost(Clock& waitBase)
+    : receiver_(new MessageReceiver(*this)),
+      clock_([this] { KeepWindowAlive(); }, kKeepAliveSlice, waitBase) {}
 
 QtDialogHost::~QtDialogHost() {
   MessageReceiver* receiver = nullptr;

@@ -31,8 +31,10 @@ namespace kr35 {
 
 class QtDialogHost final : public ModalDialogHost {
  public:
-  // Must be created on the GUI thread, after the QApplication.
-  QtDialogHost();
+  // Must be created on the GUI thread, after the QApplication. `waitBase`:
+  // the clock the dialog's waits run on between turns (a replayed session's
+  // skips pauses and ends waits no answer can end).
+  explicit QtDialogHost(Clock& waitBase = RealClock());
   ~QtDialogHost() override;
   QtDialogHost(const QtDialogHost&) = delete;
   QtDialogHost& operator=(const QtDialogHost&) = delete;
@@ -91,7 +93,7 @@ class QtDialogHost final : public ModalDialogHost {
   int turnDepth_ = 0;               // inside KeepWindowAlive
   std::deque<DialogMessage> held_;  // posted messages that arrived during a turn
   bool deliveryPosted_ = false;     // an event to deliver held_ is on its way
-  KeepAliveClock clock_{[this] { KeepWindowAlive(); }};
+  KeepAliveClock clock_;
 };
 
 }  // namespace kr35

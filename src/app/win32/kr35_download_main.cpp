@@ -31,8 +31,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
       kr35::SplitCommandLine(kr35::ArgumentsAfterProgramName(GetCommandLineA()));
   kr35::DialogProgram program;
   program.showText = ShowText;
-  program.runOnHost = [instance](kr35::DownloadApp& app) {
-    kr35::Win32DialogHost host(instance);
+  program.runOnHost = [instance](kr35::DownloadApp& app, kr35::Clock& exchangeClock) {
+    kr35::Win32DialogHost host(instance, exchangeClock);
     app.StartUp(host);
   };
   return kr35::RunDialogProgram(arguments, program);

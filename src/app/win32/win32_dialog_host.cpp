@@ -78,8 +78,9 @@ void CenterOnWorkArea(HWND window) {
 
 }  // namespace
 
-Win32DialogHost::Win32DialogHost(HINSTANCE instance)
-    : instance_(instance != nullptr ? instance : GetModuleHandleA(nullptr)) {}
+Win32DialogHost::Win32DialogHost(HINSTANCE instance, Clock& waitBase)
+    : instance_(instance != nullptr ? instance : GetModuleHandleA(nullptr)),
+      clock_([this] { KeepWindowAlive(); }, kKeepAliveSlice, waitBase) {}
 
 Win32DialogHost::~Win32DialogHost() {
   if (!modal_) Destroy();

@@ -27,8 +27,10 @@ namespace kr35 {
 
 class Win32DialogHost final : public ModalDialogHost, public Win32WindowQueue {
  public:
-  // `instance`: the module holding the templates and the icon; null for the program's own.
-  explicit Win32DialogHost(HINSTANCE instance = nullptr);
+  // `instance`: the module holding the templates and the icon; null for the
+  // program's own. `waitBase`: the clock the dialog's waits run on between
+  // turns (a replayed session's skips pauses and ends waits no answer can end).
+  explicit Win32DialogHost(HINSTANCE instance = nullptr, Clock& waitBase = RealClock());
   ~Win32DialogHost() override;
   Win32DialogHost(const Win32DialogHost&) = delete;
   Win32DialogHost& operator=(const Win32DialogHost&) = delete;
@@ -90,7 +92,7 @@ class Win32DialogHost final : public ModalDialogHost, public Win32WindowQueue {
   HCURSOR cursorBeforeWait_ = nullptr;
 
   int turnDepth_ = 0;  // inside KeepWindowAlive
-  KeepAliveClock clock_{[this] { KeepWindowAlive(); }};
+  KeepAliveClock clock_;
 };
 
 }  // namespace kr35

@@ -14,6 +14,7 @@
 #include "app/qt/qt_dialog_host.h"
 #include "app/standard_dialog.h"
 #include "app/ui_resources.h"
+#include "message_box_answerer.h"
 #include "mixer/sim/sim_mixer.h"
 #include "sim/sim_hid_backend.h"
 
@@ -33,10 +34,6 @@ class PaintRecorder : public QObject {
  private:
   QLabel* label_;
 };
-
-QMessageBox* ActiveMessageBox() {
-  return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-}
 
 class RecordingStandardDialog : public StandardDialog {
  public:
@@ -96,25 +93,14 @@ class StandardDownloadTest : public QObject {
     QtDialogHost host;
     RecordingStandardDialog dialog(host, {hid, &hid.Notifications(), mixer});
 
-    QStringList boxes;
     QStringList infoAtBox;
     std::unique_ptr<PaintRecorder> paints;
-    std::function<void()> answerBoxes = [&] {
-      QMessageBox* box = ActiveMessageBox();
-      if (box == nullptr) {
-        QTimer::singleShot(0, answerBoxes);
-        return;
-      }
-      boxes << box->text();
+    MessageBoxAnswerer boxes([&](QMessageBox&, int count) {
       infoAtBox << QString::fromStdString(host.GetControlText(kInfoLine));
-      if (boxes.size() == 1) {
-        // Confirmed: from here the download blocks the GUI thread. A button
-        // event posted now must wait until the download has ended.
-        host.Post({WM_HID_EVENT, 0x0C, 0xE9});
-        QTimer::singleShot(0, answerBoxes);
-      }
-      box->button(QMessageBox::Ok)->click();
-    };
+      // Confirmed: from here the download blocks the GUI thread. A button
+      // event posted now must wait until the download has ended.
+      if (count == 1) host.Post({WM_HID_EVENT, 0x0C, 0xE9});
+    });
 
     std::string versionLine, availableLine, infoAtStart;
     bool downloadEnabled = false;
@@ -124,7 +110,6 @@ class StandardDownloadTest : public QObject {
       infoAtStart = host.GetControlText(kInfoLine);
       downloadEnabled = host.Control(kDownloadButton)->isEnabled();
       paints = std::make_unique<PaintRecorder>(qobject_cast<QLabel*>(host.Control(kInfoLine)));
-      QTimer::singleShot(0, answerBoxes);
       qobject_cast<QPushButton*>(host.Control(kDownloadButton))->click();
       host.Window()->reject();
     });
@@ -136,7 +121,8 @@ class StandardDownloadTest : public QObject {
                 .startsWith("Firmware versions available for download: USB 0104, DSP 0107 \n"));
     QCOMPARE(infoAtStart, std::string());
 
-    QCOMPARE(boxes,
+    QCOMPARE(boxes.stuck, 0);
+    QCOMPARE(boxes.texts,
              (QStringList{QString::fromStdString(LoadResourceString(kConfirmDownloadString)),
                           QString::fromStdString(LoadResourceString(kDownloadSucceededString))}));
     QCOMPARE(infoAtBox.back(), QStringLiteral("100 percent"));
@@ -168,9 +154,9 @@ class StandardDownloadTest : public QObject {
     std::unique_ptr<PaintDelay> paint;
     bool inputDuringDownload = false;
     std::chrono::nanoseconds longestGap{0};
-    QStringList boxes;
+    int boxCount = 0;
     auto duringDownload = [&] {
-      inputDuringDownload = boxes.size() == 1;  // confirmed, not yet ended
+      inputDuringDownload = boxCount == 1;  // confirmed, not yet ended
       QWidget* window = host.Window();
       QTest::mouseClick(host.Control(kVersionButton), Qt::LeftButton);
       QTest::keyClick(window, Qt::Key_Return);
@@ -181,22 +167,15 @@ class StandardDownloadTest : public QObject {
       host.Post({WM_HID_EVENT, 0x0C, 0x01});
       paint->Ask();
     };
-    std::function<void()> answerBoxes = [&] {
-      QMessageBox* box = ActiveMessageBox();
-      if (box == nullptr) {
-        QTimer::singleShot(1, answerBoxes);
-        return;
-      }
-      boxes << box->text();
-      if (boxes.size() == 1) {
+    MessageBoxAnswerer boxes([&](QMessageBox&, int count) {
+      boxCount = count;
+      if (count == 1) {
         host.WaitClock().ResetLongestGap();
         QTimer::singleShot(300, duringDownload);
-        QTimer::singleShot(0, answerBoxes);
       } else {
         longestGap = host.WaitClock().LongestGap();
       }
-      box->button(QMessageBox::Ok)->click();
-    };
+    });
     // The start-up's version query takes turns too: wait for the modal run.
     std::function<void()> start = [&] {
       if (!host.Window()->isVisible()) {
@@ -204,7 +183,6 @@ class StandardDownloadTest : public QObject {
         return;
       }
       paint = std::make_unique<PaintDelay>(host.Control(kVersionButton));
-      QTimer::singleShot(0, answerBoxes);
       qobject_cast<QPushButton*>(host.Control(kDownloadButton))->click();
       QVERIFY(host.Window()->isVisible());  // neither Escape nor the close request ended it
       host.Window()->reject();
@@ -212,8 +190,10 @@ class StandardDownloadTest : public QObject {
     QTimer::singleShot(0, start);
     host.RunModal(dialog);
 
-    QCOMPARE(boxes.size(), 2);
-    QCOMPARE(boxes.back(), QString::fromStdString(LoadResourceString(kDownloadSucceededString)));
+    QCOMPARE(boxes.stuck, 0);
+    QCOMPARE(boxes.texts.size(), 2);
+    QCOMPARE(boxes.texts.back(),
+             QString::fromStdString(LoadResourceString(kDownloadSucceededString)));
     QVERIFY(inputDuringDownload);
     QCOMPARE(dialog.commands, std::vector<int>{kDownloadButton});
     QCOMPARE(dialog.hidUsages, (std::vector<std::intptr_t>{0xE9, 0xEA, 0x01}));
