@@ -87,16 +87,16 @@ ls /dev/hidraw* 2>/dev/null | sed 's/^/  /'
 others=$(ls /dev/hidraw* 2>/dev/null | wc -l)
 
 echo "== list, versions, standard download"
-if start_sim; then
+if start_sim --scenario="$K/scenarios/serial.json"; then
   node=$(adapter_node)
   run list 30 kr35ctl list
   if [ $rc -eq 0 ] && [ "$(grep -c '^adapter: ' /tmp/list.out)" = 1 ] &&
-    grep -qi "^adapter: $node .*3c1f:5e35.*KR35 Headset Adapter (simulated)" /tmp/list.out &&
+    grep -qi "^adapter: $node .*3c1f:5e35.*KR35 Headset Adapter (simulated)  serial KR35-VM-0001$" /tmp/list.out &&
     [ "$others" -ge 1 ]; then
-    ok "list: the adapter is $node, among $((others + 1)) hidraw nodes"
+    ok "list: the adapter is $node with its serial number, among $((others + 1)) hidraw nodes"
   else
     show /tmp/list.out
-    not_ok "list shows the adapter's node $node and no other"
+    not_ok "list shows the adapter's node $node with its serial number, and no other"
   fi
   expect_versions versions-before "USB 0100, DSP 0100"
   # Recorded, for the replay checks below.
