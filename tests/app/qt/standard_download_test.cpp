@@ -17,6 +17,7 @@
 #include "message_box_answerer.h"
 #include "mixer/sim/sim_mixer.h"
 #include "sim/sim_hid_backend.h"
+#include "slow_adapter_rig.h"
 
 namespace kr35 {
 namespace {
@@ -141,15 +142,9 @@ class StandardDownloadTest : public QObject {
   // window is painted when asked, takes no input, and posted button events
   // wait until the download has ended.
   void keepsTheWindowAliveDuringADownload() {
-    Scenario slow;
-    slow.hid.latencyMs = 5;
-    slow.hid.restartMs = 10;
-    SimHidBackend hid(slow);
-    SimMixer mixer(DefaultSimMixers());
-    QtDialogHost host;
-    DialogEnvironment environment{hid, &hid.Notifications(), mixer};
-    environment.clock = &host.WaitClock();
-    RecordingStandardDialog dialog(host, environment);
+    SlowAdapterRig rig;
+    QtDialogHost& host = rig.host;
+    RecordingStandardDialog dialog(host, rig.environment);
 
     std::unique_ptr<PaintDelay> paint;
     bool inputDuringDownload = false;

@@ -12,11 +12,9 @@
 #include <thread>
 
 #include "app/dialog_ids.h"
-#include "app/qt/qt_dialog_host.h"
 #include "app/standard_dialog.h"
 #include "message_box_answerer.h"
-#include "mixer/sim/sim_mixer.h"
-#include "sim/sim_hid_backend.h"
+#include "slow_adapter_rig.h"
 #include "x_screen_probe.h"
 
 namespace kr35 {
@@ -136,15 +134,9 @@ class WindowOverlayTest : public QObject {
 
  private slots:
   void repaintsAfterAnOverlayDuringADownload() {
-    Scenario slow;
-    slow.hid.latencyMs = 5;
-    slow.hid.restartMs = 10;
-    SimHidBackend hid(slow);
-    SimMixer mixer(DefaultSimMixers());
-    QtDialogHost host;
-    DialogEnvironment environment{hid, &hid.Notifications(), mixer};
-    environment.clock = &host.WaitClock();
-    CommandRecordingDialog dialog(host, environment);
+    SlowAdapterRig rig;
+    QtDialogHost& host = rig.host;
+    CommandRecordingDialog dialog(host, rig.environment);
 
     DialogLayout layout;
     std::unique_ptr<InfoPaints> paints;
