@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "adapter/transfer_texts.h"
 #include "firmware/firmware_image.h"
 #include "protocol/firmware_transfer.h"
 #include "protocol/virtual_clock.h"

@@ -1,5 +1,6 @@
 #include "app/device_dialog.h"
 
+#include "adapter/transfer_texts.h"
 #include "app/dialog_ids.h"
 #include "app/ui_resources.h"
 #include "protocol/command_exchange.h"
@@ -20,15 +21,15 @@ DeviceDialog::DeviceDialog(int templateId, DialogHost& host, const DialogEnviron
       templateId_(templateId),
       notifier_(environment.notifications),
       mixer_(environment.mixer),
-      channel_(environment.hid, environment.timing, *environment.clock) {}
+      adapter_(environment.hid, environment.timing, *environment.clock) {}
 
 bool DeviceDialog::OnDialogInit() {
   RefreshControls();  // the info line shows the empty text instead of the template's
-  const std::string about = LoadResourceString(129);
+  const std::string about = LoadResourceString(kAboutMenuString);
   if (!about.empty()) host_.AppendSystemMenuItem(kAboutMenuCommand, about);
   host_.SetDialogIcon(kIconId);
   notifier_.Register(&host_);
-  channel_.SetNotifyWindow(&host_);
+  Channel().SetNotifyWindow(&host_);
   RefreshDevice();
   return true;
 }
@@ -46,8 +47,8 @@ void DeviceDialog::OnMessage(const DialogMessage& message) {
 void DeviceDialog::RefreshDevice() {
   SetInfoText("");
   RefreshControls();
-  if (channel_.FindAdapter() == 0) {
-    host_.SetControlText(kVersionLine, kPlugInPrompt);
+  if (!adapter_.OpenFirst()) {
+    ShowVersionLine(kPlugInPrompt, std::nullopt);
     host_.EnableControl(kVersionButton, false);
     host_.EnableControl(kDownloadButton, false);
     return;
@@ -59,12 +60,17 @@ void DeviceDialog::RefreshDevice() {
 }
 
 void DeviceDialog::ShowPlugInPrompt() {
-  host_.SetControlText(kVersionLine, kPlugInPrompt);
+  ShowVersionLine(kPlugInPrompt, std::nullopt);
 }
 
 void DeviceDialog::ShowInstalledVersions() {
-  std::string text;
-  SendCommand(MakeQueryFrame(CMD_VERSIONS), text);
+  const VersionsAnswer answer = adapter_.Versions();
+  ShowVersionLine(answer.text, answer.versions);
+}
+
+void DeviceDialog::ShowVersionLine(const std::string& text,
+                                   std::optional<InstalledVersions> versions) {
+  shownVersions_ = versions;
   host_.SetControlText(kVersionLine, text);
 }
 
@@ -104,27 +110,27 @@ int DeviceDialog::OnHidEvent(std::uintptr_t usagePage, std::intptr_t usage) {
 }
 
 bool DeviceDialog::SendCommand(const CommandFrame& frame, std::string& text) {
-  return kr35::SendCommand(channel_, timing_, frame, text);
+  return kr35::SendCommand(Channel(), timing_, frame, text);
 }
 
 bool DeviceDialog::PollUpgradeStatus(std::uint8_t code) {
-  return kr35::PollUpgradeStatus(channel_, timing_, code);
+  return kr35::PollUpgradeStatus(Channel(), timing_, code);
 }
 
 bool DeviceDialog::DownloadUsbFirmware(const FirmwareImage& image) {
-  return kr35::DownloadUsbFirmware(channel_, timing_, image, *this);
+  InfoLineTexts texts(*this, transferObserver_);
+  return TransferUsbFirmware(Channel(), timing_, image, texts).Succeeded();
 }
 
 bool DeviceDialog::DownloadDspFirmware(const FirmwareImage& image) {
-  return kr35::DownloadDspFirmware(channel_, timing_, image, *this);
+  InfoLineTexts texts(*this, transferObserver_);
+  return TransferDspFirmware(Channel(), timing_, image, texts).Succeeded();
 }
 
-bool DeviceDialog::CheckReportForUsbDownload() {
-  const std::string refusal = RefuseShortReportForUsb(channel_.OutputReportByteLength());
-  if (refusal.empty()) return true;
-  SetInfoText(refusal);
-  RefreshControls();
-  return false;
+DownloadOutcome DeviceDialog::Download(const DownloadPlan& plan) {
+  InfoLineTexts texts(*this, transferObserver_);
+  lastOutcome_ = adapter_.Download(plan, texts);
+  return *lastOutcome_;
 }
 
 }  // namespace kr35

@@ -1,18 +1,20 @@
-// The controller both dialogs share: it owns the adapter connection, the
-// device notification registration and the headset mixer binding, shows the
+// The controller both dialogs share: it owns the adapter object, the device
+// notification registration and the headset mixer binding, shows the
 // installed versions, and follows plug and unplug.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "adapter/adapter.h"
+#include "adapter/info_line.h"
 #include "app/dialog_controller.h"
 #include "app/dialog_host.h"
 #include "firmware/firmware_image.h"
 #include "hid/device_notifier.h"
 #include "hid/hid_channel.h"
 #include "mixer/headset_mixer.h"
-#include "protocol/info_line.h"
 #include "protocol/timing.h"
 
 namespace kr35 {
@@ -63,19 +65,25 @@ class DeviceDialog : public DialogController, public InfoLine {
   bool PollUpgradeStatus(std::uint8_t code);
   bool DownloadUsbFirmware(const FirmwareImage& image);
   bool DownloadDspFirmware(const FirmwareImage& image);
-  // Before the first frame of a download that includes the USB part: false,
-  // with the refusal in the info line, when the output report would cut the
-  // USB block frames (nothing is sent then, so the adapter is not half updated).
-  bool CheckReportForUsbDownload();
+  // Runs a download plan on the adapter, its texts in the info line; the
+  // outcome is kept as LastOutcome().
+  DownloadOutcome Download(const DownloadPlan& plan);
 
   // InfoLine: the transfers write progress through these.
   void SetInfoText(const std::string& text) override { infoText_ = text; }
   void RefreshControls() override { ExchangeData(); }
 
   void SetObserver(DialogObserver* observer) { observer_ = observer; }
+  // Told of the typed transfer events before the info line shows their texts.
+  void SetTransferObserver(DownloadObserver* observer) { transferObserver_ = observer; }
+  // The outcome of the latest download plan run, none before the first.
+  const std::optional<DownloadOutcome>& LastOutcome() const { return lastOutcome_; }
+  // The versions the version line shows; none while it shows anything else.
+  const std::optional<InstalledVersions>& ShownVersions() const { return shownVersions_; }
   const std::string& InfoText() const { return infoText_; }
   bool ArrivalPending() const { return arrivalPending_; }
-  HidChannel& Channel() { return channel_; }
+  Adapter& GetAdapter() { return adapter_; }
+  HidChannel& Channel() { return adapter_.Channel(); }
   HeadsetMixer& Mixer() { return mixer_; }
   DialogHost& Host() { return host_; }
 
@@ -88,13 +96,18 @@ class DeviceDialog : public DialogController, public InfoLine {
   DialogObserver* observer_ = nullptr;
 
  private:
+  void ShowVersionLine(const std::string& text, std::optional<InstalledVersions> versions);
+
   int templateId_;
-  // Destroyed in reverse order: channel, mixer, info text, notifier.
+  DownloadObserver* transferObserver_ = nullptr;
+  std::optional<DownloadOutcome> lastOutcome_;
+  std::optional<InstalledVersions> shownVersions_;
+  // Destroyed in reverse order: adapter (its channel), mixer, info text, notifier.
   bool arrivalPending_ = false;
   DeviceNotifier notifier_;
   std::string infoText_;
   HeadsetMixer mixer_;
-  HidChannel channel_;
+  Adapter adapter_;
 };
 
 }  // namespace kr35

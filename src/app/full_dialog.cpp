@@ -1,5 +1,6 @@
 #include "app/full_dialog.h"
 
+#include "adapter/transfer_texts.h"
 #include "app/command_line.h"
 #include "app/dialog_ids.h"
 #include "firmware/file_io.h"
@@ -41,24 +42,41 @@ void FullDialog::OnDownload() {
   dspPathText = host_.GetControlText(kDspPathBox);
   usbPathText = host_.GetControlText(kUsbPathBox);
   const std::optional<bool> succeeded = WritesDumpFiles() ? DumpFiles() : DownloadFiles();
-  if (succeeded) host_.SetControlText(kInfoLine, *succeeded ? "Success!" : "Fail!");
+  if (succeeded) host_.SetControlText(kInfoLine, FullModeVerdictText(*succeeded));
   host_.EndWaitCursor();
 }
 
 std::optional<bool> FullDialog::DownloadFiles() {
-  // The files are converted one by one just before their transfers: a report
-  // too short for the USB blocks must stop the run before the DSP part goes out.
-  if (!usbPathText.empty() && !CheckReportForUsbDownload()) return std::nullopt;
-  bool processed = false;
-  bool allSucceeded = true;
-  for (const auto& [path, part] : PathsInOrder()) {
+  if (dspPathText.empty() && usbPathText.empty()) return false;
+  // The files are converted one by one just before their transfers (the plan
+  // refuses a report too short for the USB blocks before the DSP part goes
+  // out); every named part is tried.
+  HexFileImage files[2];
+  DownloadPlan plan;
+  plan.continueAfterFailure = true;
+  for (const auto& named : PathsInOrder()) {
+    const std::string path = named.first;
+    const FirmwarePart part = named.second;
     if (path.empty()) continue;
-    const FileResult result = DownloadFromFile(path, part);
-    if (result == FileResult::kStopped) return std::nullopt;
-    processed = true;
-    allSucceeded = allSucceeded && result == FileResult::kSucceeded;
+    HexFileImage& file = files[part == FirmwarePart::kDsp ? 0 : 1];
+    (part == FirmwarePart::kDsp ? plan.dsp : plan.usb) = [this, &file, path, part] {
+      file = ReadHexFileImage(path, part);
+      if (!file.readable) {
+        ShowStop(file.error);
+        return PartImage{PartImage::Status::kUnreadable, {}};
+      }
+      if (file.empty) return PartImage{PartImage::Status::kEmpty, {}};
+      return PartImage{PartImage::Status::kReady, file.Image()};
+    };
   }
-  return processed && allSucceeded;
+  const DownloadOutcome outcome = Download(plan);
+  // A refusal of the report or a file that cannot be read stops the run
+  // without a verdict: the user has been told why.
+  if (outcome.reason == RefusalReason::kReportTooShortForUsb ||
+      outcome.reason == RefusalReason::kInputUnreadable) {
+    return std::nullopt;
+  }
+  return outcome.Done();
 }
 
 // Both files are read first and their dumps written as a set, so a file that
@@ -85,7 +103,12 @@ std::optional<bool> FullDialog::DumpFiles() {
 }
 
 std::array<std::pair<std::string, FirmwarePart>, 2> FullDialog::PathsInOrder() const {
-  return {std::pair{dspPathText, FirmwarePart::kDsp}, std::pair{usbPathText, FirmwarePart::kUsb}};
+  std::array<std::pair<std::string, FirmwarePart>, 2> paths;
+  for (std::size_t i = 0; i < kDownloadOrder.size(); ++i) {
+    const FirmwarePart part = kDownloadOrder[i];
+    paths[i] = {part == FirmwarePart::kDsp ? dspPathText : usbPathText, part};
+  }
+  return paths;
 }
 
 std::nullopt_t FullDialog::ShowStop(const std::string& text) {

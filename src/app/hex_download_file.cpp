@@ -16,7 +16,7 @@ std::string_view DumpFileName(FirmwarePart part) {
 }
 
 std::string_view PartName(FirmwarePart part) {
-  return part == FirmwarePart::kDsp ? "DSP" : "USB";
+  return TransferPartName(part);
 }
 
 namespace {

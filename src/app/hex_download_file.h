@@ -10,10 +10,11 @@
 #include <string_view>
 
 #include "firmware/large_buffer.h"
+#include "protocol/transfer_events.h"
 
 namespace kr35 {
 
-enum class FirmwarePart { kDsp, kUsb };
+using FirmwarePart = TransferPart;
 
 std::string_view DumpFileName(FirmwarePart part);  // "DSPFileDump.bin" or "USBFileDump.bin"
 std::string_view PartName(FirmwarePart part);      // "DSP" or "USB"

@@ -7,6 +7,15 @@
 #include "firmware/builtin_images.h"
 
 namespace kr35 {
+namespace {
+
+PartImage BuiltInPart(int imageId) {
+  const std::span<const std::uint8_t> bytes = LoadBuiltInImage(imageId);
+  if (!FirmwareImage(bytes).HasHeader()) return {PartImage::Status::kInvalid, {}};
+  return {PartImage::Status::kReady, bytes};
+}
+
+}  // namespace
 
 StandardDialog::StandardDialog(DialogHost& host, const DialogEnvironment& environment)
     : DeviceDialog(kStandardDialogId, host, environment) {}
@@ -41,21 +50,10 @@ void StandardDialog::OnDownload() {
     return;
   }
   host_.BeginWaitCursor();
-  bool succeeded = false;
-  const FirmwareImage dsp(LoadBuiltInImage(kDspImageId));
-  if (!dsp.HasHeader()) {
-    SetInfoText("DSP File invalid");
-    RefreshControls();
-  } else if (CheckReportForUsbDownload() && DownloadDspFirmware(dsp)) {
-    const FirmwareImage usb(LoadBuiltInImage(kUsbImageId));
-    if (!usb.HasHeader()) {
-      SetInfoText("USB File invalid");
-      RefreshControls();
-    } else {
-      succeeded = DownloadUsbFirmware(usb);
-    }
-  }
-  if (succeeded) {
+  DownloadPlan plan;
+  plan.dsp = [] { return BuiltInPart(kDspImageId); };
+  plan.usb = [] { return BuiltInPart(kUsbImageId); };
+  if (Download(plan).Done()) {
     host_.ShowMessageBox(LoadResourceString(kDownloadSucceededString), MessageBoxIcon::kInformation,
                          MessageBoxButtons::kOk);
   } else if (host_.ShowMessageBox(LoadResourceString(kDownloadFailedString),

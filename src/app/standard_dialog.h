@@ -1,4 +1,4 @@
-// The standard mode: downloads the two built-in images, DSP first.
+// The standard mode: downloads the two built-in images.
 #pragma once
 
 #include "app/device_dialog.h"
@@ -11,7 +11,7 @@ class StandardDialog : public DeviceDialog {
 
   bool OnDialogInit() override;
   void OnCommand(int controlId) override;
-  // The Download button: confirmation, DSP then USB, and the outcome in a message box.
+  // The Download button: confirmation, both parts, and the outcome in a message box.
   void OnDownload();
 
  protected:

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <random>
 
+#include "adapter/download_plan.h"
 #include "explore/scenario_draw.h"
 #include "explore/virtual_adapter_port.h"
 #include "firmware/builtin_images.h"
@@ -17,16 +18,6 @@ namespace kr35 {
 namespace {
 
 constexpr std::uint8_t kStatusQuery = CMD_UPGRADE_STATUS | CMD_QUERY;
-
-class RecordingInfoLine final : public InfoLine {
- public:
-  void SetInfoText(const std::string& text) override { text_ = text; }
-  void RefreshControls() override { shown.push_back(text_); }
-  std::vector<std::string> shown;
-
- private:
-  std::string text_;
-};
 
 std::string Printf(const char* format, auto... args) {
   char text[128];
@@ -57,17 +48,49 @@ std::string Describe(const Stores& stored) {
   return stored ? std::to_string(stored->size()) + " bytes" : "nothing";
 }
 
-// The progress lines of a transfer are "<prefix>%d %." for blocks 0, 1, ...
-// with the percentage of the blocks before; returns how many there are.
-std::size_t ProgressLines(const std::vector<std::string>& shown, const char* format,
-                          std::size_t blockSize, double factor, std::size_t blocks) {
-  std::size_t k = 0;
-  while (k < shown.size() && k < blocks &&
-         shown[k] == Printf(format, static_cast<int>(static_cast<double>(k * blockSize) * factor /
-                                                     static_cast<double>(blocks)))) {
-    ++k;
+// The typed events of one part, in the order they came.
+struct PartEvents {
+  std::vector<TransferProgress> progress;
+  std::vector<TransferFailure> failures;
+  bool done = false;
+  bool progressAfterEnd = false;  // progress after a failure or the verdict
+  std::optional<TransferResult> result;
+
+  bool Succeeded() const { return result && result->Succeeded(); }
+};
+
+class EventLog final : public DownloadObserver {
+ public:
+  explicit EventLog(const VirtualAdapterPort& port) : port_(port) {}
+  void OnProgress(const TransferProgress& progress) override {
+    PartEvents& part = Of(progress.part);
+    part.progressAfterEnd = part.progressAfterEnd || !part.failures.empty() || part.done;
+    part.progress.push_back(progress);
   }
-  return k;
+  void OnFailed(const TransferFailure& failure) override {
+    Of(failure.part).failures.push_back(failure);
+  }
+  void OnDone(TransferPart part) override { Of(part).done = true; }
+  void OnPartFinished(TransferPart part, const TransferResult& result) override {
+    Of(part).result = result;
+    if (part == TransferPart::kDsp) dspFrames = port_.Wire().size();
+  }
+
+  PartEvents dsp, usb;
+  std::optional<std::size_t> dspFrames;  // frames on the wire when the DSP part ended
+
+ private:
+  PartEvents& Of(TransferPart part) { return part == TransferPart::kDsp ? dsp : usb; }
+  const VirtualAdapterPort& port_;
+};
+
+std::string Describe(const PartEvents& events) {
+  std::string text = std::to_string(events.progress.size()) + " progress events";
+  for (const TransferFailure& failure : events.failures) {
+    text += std::string(", failed at ") + TransferStepName(failure.step);
+    if (failure.block) text += " " + std::to_string(*failure.block);
+  }
+  return text + (events.done ? ", done" : "");
 }
 
 class Checker {
@@ -77,53 +100,66 @@ class Checker {
     if (!condition) violations_.push_back(what);
   }
 
-  // DSP texts: progress lines, then at most one error line; nothing after it.
-  void DspTexts(const std::vector<std::string>& shown, bool result, std::size_t blockSize,
-                std::size_t blocks) {
-    const std::size_t k =
-        ProgressLines(shown, "Download Completion: DSP %d %%.", blockSize, 1.66, blocks);
-    std::vector<std::string> rest(shown.begin() + static_cast<std::ptrdiff_t>(k), shown.end());
-    const bool clean = rest.empty() && k == blocks;
-    const bool refused =
-        rest.size() == 1 && (rest[0] == Printf("DSP Error, 0x%x bytes are written",
-                                               static_cast<unsigned>(k * blockSize)) ||
-                             (k == 0 && rest[0] == "DSP Error, the adapter stayed busy"));
-    const bool notStarted = shown.empty();
-    Expect(clean || refused || notStarted,
-           "DSP progress texts out of order or wrong: " + Join(shown));
-    Expect(!result || clean, "DSP transfer succeeded after " + Join(rest));
+  // Progress: blocks 1, 2, ... k of `blocks` in turn, each after the bytes of
+  // the blocks before it, the percentage never going back.
+  std::size_t Progress(const PartEvents& events, const char* part, std::size_t blockSize,
+                       std::size_t blocks) {
+    const auto& progress = events.progress;
+    for (std::size_t i = 0; i < progress.size(); ++i) {
+      const TransferProgress& p = progress[i];
+      Expect(p.blocksDone == i + 1 && p.blocks == blocks && p.bytesSent == i * blockSize &&
+                 (i == 0 ? p.percent == 0 : p.percent >= progress[i - 1].percent),
+             Printf("%s progress event %zu out of order or wrong", part, i));
+    }
+    Expect(!events.progressAfterEnd, std::string(part) + " progress after its end");
+    return progress.size();
   }
 
-  // USB texts: progress lines, at most one error line, then the end's verdict.
-  void UsbTexts(const std::vector<std::string>& shown, bool result, std::size_t blocks) {
-    if (shown.empty()) return;  // the start was not accepted
-    const std::size_t k =
-        ProgressLines(shown, "Download Completion: USB %d %%.", kUsbBlockSize, 3.125, blocks);
-    std::vector<std::string> rest(shown.begin() + static_cast<std::ptrdiff_t>(k), shown.end());
-    if (!rest.empty() && rest[0] == Printf("USB Error, 0x%x bytes are written",
-                                           static_cast<unsigned>(k * kUsbBlockSize))) {
+  // DSP: progress, then at most one failure; a refused block or a wait that
+  // ended busy stops it, an unanswered end or a bad status comes after every block.
+  void Dsp(const PartEvents& events, std::size_t blockSize, std::size_t blocks) {
+    const std::size_t k = Progress(events, "DSP", blockSize, blocks);
+    Expect(events.failures.size() <= 1, "DSP failed more than once: " + Describe(events));
+    if (!events.failures.empty()) {
+      const TransferFailure& failure = events.failures.front();
+      const bool consistent =
+          failure.step == TransferStep::kBlock
+              ? failure.block == k + 1 && failure.bytesWritten == k * blockSize
+          : failure.step == TransferStep::kStart || failure.step == TransferStep::kReady
+              ? k == 0
+              : k == blocks;
+      Expect(consistent, "DSP failure out of place: " + Describe(events));
+    }
+    const bool refused = events.result && events.result->refusal;
+    Expect(events.done == (events.result && !refused && events.failures.empty() && k == blocks),
+           "DSP verdict does not match its events: " + Describe(events));
+    Expect(events.Succeeded() == events.done, "DSP result does not match its events");
+  }
+
+  // USB: progress, at most one refused block, then the end's verdict.
+  void Usb(const PartEvents& events, std::size_t blocks) {
+    const std::size_t k = Progress(events, "USB", kUsbBlockSize, blocks);
+    std::vector<TransferFailure> rest = events.failures;
+    if (!rest.empty() && rest.front().step == TransferStep::kStart) {
+      Expect(rest.size() == 1 && k == 0 && !events.done, "USB went on after its start failed");
+      return;
+    }
+    if (!rest.empty() && rest.front().step == TransferStep::kBlock) {
+      Expect(rest.front().block == k + 1 && rest.front().bytesWritten == k * kUsbBlockSize,
+             "USB block failure out of place: " + Describe(events));
       rest.erase(rest.begin());
     } else {
-      Expect(k == blocks, "USB progress stopped without an error text: " + Join(shown));
+      Expect(k == blocks || !events.result,
+             "USB progress stopped without a failure: " + Describe(events));
     }
-    Expect(rest.size() == 1 && (rest[0] == "100 percent" || rest[0] == "USB download Failure"),
-           "USB texts do not end with the end command's verdict: " + Join(shown));
-    Expect(result == (!rest.empty() && rest.back() == "100 percent"),
-           "USB result does not match its last text");
+    if (!events.result) return;
+    const bool endRefused = rest.size() == 1 && rest.front().step == TransferStep::kEnd;
+    Expect(events.done != endRefused && (rest.empty() || endRefused),
+           "USB does not end with the end command's verdict: " + Describe(events));
+    Expect(events.Succeeded() == events.done, "USB result does not match its verdict");
   }
 
  private:
-  static std::string Join(const std::vector<std::string>& lines) {
-    std::string text;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      if (i == 3 && lines.size() > 6) {
-        text += " ... ";
-        i = lines.size() - 3;
-      }
-      text += "[" + lines[i] + "]";
-    }
-    return text;
-  }
   std::vector<std::string>& violations_;
 };
 
@@ -178,18 +214,21 @@ ExploreRun RunScenario(const Scenario& scenario, ExploreKind kind, const Explore
   model.SetFlash(old);
 
   VirtualAdapterPort port(model, scenario.hid, timing);
-  RecordingInfoLine dspInfo, usbInfo;
-  // Both front-ends refuse a download that includes the USB part before its
-  // first frame when the output report cannot carry a USB block frame.
-  const bool refused = !RefuseShortReportForUsb(port.OutputReportByteLength()).empty();
-  const bool dspResult = !refused && DownloadDspFirmware(port, timing, dsp, dspInfo);
-  const std::size_t dspFrames = port.Wire().size();
-  bool usbResult = false;
-  if (!refused && (dspResult || kind == ExploreKind::kFull)) {
-    usbResult = DownloadUsbFirmware(port, timing, usb, usbInfo);
-  }
+  // The front-ends' plan: the standard mode stops at the first part that
+  // fails, the FULL mode tries both.
+  DownloadPlan plan;
+  plan.dsp = [&] { return PartImage{PartImage::Status::kReady, dsp.Bytes()}; };
+  plan.usb = [&] { return PartImage{PartImage::Status::kReady, usb.Bytes()}; };
+  plan.continueAfterFailure = kind == ExploreKind::kFull;
+  EventLog events(port);
+  const DownloadOutcome outcome = RunDownloadPlan(port, timing, plan, events);
+  const bool refused = outcome.kind == Outcome::kRefused;
+  const bool dspResult = events.dsp.Succeeded();
+  const bool usbResult = events.usb.Succeeded();
+  const std::size_t dspFrames = events.dspFrames.value_or(port.Wire().size());
   check.Expect(!refused || port.Wire().empty(),
-               "frames went out although the output report cannot carry a USB block");
+               "frames went out although the download was refused");
+  check.Expect(outcome.Done() == (dspResult && usbResult), "the outcome does not match the parts");
   run.succeeded = dspResult && usbResult;
   run.duration = port.Now();
 
@@ -235,10 +274,10 @@ ExploreRun RunScenario(const Scenario& scenario, ExploreKind kind, const Explore
   }
   check.Expect(kind == ExploreKind::kFull || dspResult || wire.size() == dspFrames,
                "USB frames went out after the DSP transfer failed");
-  check.Expect(!finishSent || (!usbInfo.shown.empty() && usbInfo.shown.back() == "100 percent"),
+  check.Expect(!finishSent || events.usb.done,
                "CMD_USB_FINISH went out after the end command was refused");
-  check.DspTexts(dspInfo.shown, dspResult, dspBlockSize, dspBlocks);
-  check.UsbTexts(usbInfo.shown, usbResult, usbBlocks);
+  check.Dsp(events.dsp, dspBlockSize, dspBlocks);
+  check.Usb(events.usb, usbBlocks);
   return run;
 }
 

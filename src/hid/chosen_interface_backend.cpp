@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "hid/hid_device.h"
+#include "hid/adapter_identity.h"
 
 namespace kr35 {
 
@@ -18,13 +18,9 @@ std::vector<std::string> AdapterPaths(HidBackend& backend) {
   for (const std::string& path :
        backend.EnumerateInterfaces().value_or(std::vector<std::string>{})) {
     auto handle = backend.OpenRead(path);
-    HidAttributes attributes;
-    std::string product;
-    if (handle && handle->GetAttributes(attributes) &&
-        IsAdapterIdentity(attributes.vendorId, attributes.productId) &&
-        handle->GetProductString(product)) {
-      adapters.push_back(path);
-    }
+    if (!handle) continue;
+    const auto identity = ReadAdapterIdentity(*handle, path);
+    if (identity && IsUsableAdapter(*identity)) adapters.push_back(path);
   }
   return adapters;
 }

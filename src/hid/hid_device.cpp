@@ -2,11 +2,6 @@
 
 namespace kr35 {
 
-bool IsAdapterIdentity(std::uint16_t vendorId, std::uint16_t productId) {
-  return vendorId == kAdapterVendorId &&
-         (productId == kAdapterProductId || productId == kAdapterAltProductId);
-}
-
 HidDevice::~HidDevice() {
   CloseReadHandle();
 }
@@ -31,15 +26,14 @@ int HidDevice::Open(const std::string& path) {
   if (!readHandle_) return 0;
 
   attributes_ = HidAttributes{};
-  if (readHandle_->GetAttributes(attributes_) &&
-      IsAdapterIdentity(attributes_.vendorId, attributes_.productId)) {
+  const std::optional<AdapterIdentity> identity = ReadAdapterIdentity(*readHandle_, path);
+  if (identity) {
+    attributes_ = {identity->vendorId, identity->productId, identity->versionNumber};
     // The manufacturer string is informative only: failing to read it changes nothing.
-    std::string manufacturer;
-    if (readHandle_->GetManufacturerString(manufacturer)) manufacturerString_ = manufacturer;
-    std::string product;
-    if (readHandle_->GetProductString(product)) {
-      productString_ = product;
-      return static_cast<int>(product.size()) + 1;  // bytes with the terminating zero
+    if (identity->manufacturer) manufacturerString_ = *identity->manufacturer;
+    if (IsUsableAdapter(*identity)) {
+      productString_ = *identity->product;
+      return static_cast<int>(productString_.size()) + 1;  // bytes with the terminating zero
     }
   }
   Close();

@@ -5,16 +5,10 @@
 #include <memory>
 #include <string>
 
+#include "hid/adapter_identity.h"
 #include "hid/hid_io.h"
 
 namespace kr35 {
-
-inline constexpr std::uint16_t kAdapterVendorId = 0x3C1F;
-inline constexpr std::uint16_t kAdapterProductId = 0x5E35;
-inline constexpr std::uint16_t kAdapterAltProductId = 0x0B72;
-
-// The id part of the adapter's match rule (the product string must also be readable).
-bool IsAdapterIdentity(std::uint16_t vendorId, std::uint16_t productId);
 
 class HidDevice {
  public:

@@ -1,12 +1,14 @@
-// Writing a firmware image into the adapter's USB and DSP parts.
+// Writing a firmware image into the adapter's USB and DSP parts. The
+// transfers report what happens as typed events and end in a typed result;
+// they write no texts of their own.
 #pragma once
 
-#include <string>
+#include <optional>
 
 #include "firmware/firmware_image.h"
 #include "protocol/command_port.h"
-#include "protocol/info_line.h"
 #include "protocol/timing.h"
+#include "protocol/transfer_events.h"
 
 namespace kr35 {
 
@@ -17,23 +19,28 @@ inline constexpr unsigned kMaxOutputReportLength = 64;
 // report's id byte: a shorter report would cut every block the adapter gets.
 inline constexpr unsigned kMinUsbOutputReportLength = 1 + 1 + kUsbBlockSize;
 
-// Empty when the output report carries a USB block frame; otherwise the info
-// text that refuses the download. Checked before the first frame of any
-// download that includes the USB part, so the adapter is never half updated.
-std::string RefuseShortReportForUsb(unsigned reportLength);
+// The progress shown after a block, in double precision truncated toward
+// zero: the bytes of the blocks before it, times the part's factor, over the
+// block count.
+inline constexpr double kUsbPercentFactor = 3.125;
+inline constexpr double kDspPercentFactor = 1.66;
+
+// A refusal when the output report cannot carry a USB block frame. Checked
+// before the first frame of any download that includes the USB part, so the
+// adapter is never half updated.
+std::optional<TransferRefusal> CheckReportForUsb(unsigned reportLength);
 
 // Both transfers refuse, before any frame, a payload whose block count does
-// not fit the 16 bits of the start command ("... Error, image of N bytes is
-// too large").
+// not fit the 16 bits of the start command.
 
-// 32-byte blocks, CMD_USB_END with the checksum, "100 percent" and
-// CMD_USB_FINISH. True when the adapter accepted the end command.
-bool DownloadUsbFirmware(CommandPort& port, const Timing& timing, const FirmwareImage& image,
-                         InfoLine& info);
+// 32-byte blocks, CMD_USB_END with the checksum, CMD_USB_FINISH. Succeeds when
+// the adapter accepted the end command (even after a refused block).
+TransferResult TransferUsbFirmware(CommandPort& port, const Timing& timing,
+                                   const FirmwareImage& image, TransferObserver& observer);
 
 // Blocks of (output report length - 3) bytes between upgrade-status checks.
-// True when the adapter accepted every block and the final status is good.
-bool DownloadDspFirmware(CommandPort& port, const Timing& timing, const FirmwareImage& image,
-                         InfoLine& info);
+// Succeeds when the adapter accepted every block and the final status is good.
+TransferResult TransferDspFirmware(CommandPort& port, const Timing& timing,
+                                   const FirmwareImage& image, TransferObserver& observer);
 
 }  // namespace kr35

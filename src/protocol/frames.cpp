@@ -76,6 +76,16 @@ std::size_t BlockCount(std::size_t payloadLength, std::size_t blockSize) {
   return payloadLength / blockSize + (payloadLength % blockSize != 0 ? 1 : 0);
 }
 
+std::optional<InstalledVersions> DecodeVersions(const ResponseFrame& response) {
+  if (response[0] != RSP_VERSIONS) return std::nullopt;
+  return InstalledVersions{Word(response[1], response[2]), Word(response[3], response[4])};
+}
+
+std::string VersionsText(const InstalledVersions& versions) {
+  return Format("USB %04x, DSP %04x", static_cast<unsigned>(versions.usb),
+                static_cast<unsigned>(versions.dsp));
+}
+
 bool DescribeUpgradeStatus(std::uint8_t status, std::string& text) {
   switch (status) {
     case UPGRADE_IDLE:
@@ -133,8 +143,7 @@ bool DecodeResponse(const ResponseFrame& response, std::string& text) {
     case RSP_UPGRADE_STATUS:
       return DescribeUpgradeStatus(b1, text);
     case RSP_VERSIONS:
-      text = Format("USB %04x, DSP %04x", static_cast<unsigned>(Word(b1, b2)),
-                    static_cast<unsigned>(Word(response[3], response[4])));
+      text = VersionsText(*DecodeVersions(response));
       return true;
     case RSP_HEADSET_STATUS:
       text = DescribeHeadsetStatus(b1);

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -59,6 +60,16 @@ CommandFrame MakeBlockFrame(std::uint8_t code, std::span<const std::uint8_t> dat
 // command carries it in 16 bits, so at most kMaxBlockCount can be announced.
 std::size_t BlockCount(std::size_t payloadLength, std::size_t blockSize);
 inline constexpr std::size_t kMaxBlockCount = 0xFFFF;
+
+// The versions answer: the installed USB and DSP firmware versions, each a
+// little-endian u16 after the code. Nothing for any other response.
+struct InstalledVersions {
+  std::uint16_t usb = 0;
+  std::uint16_t dsp = 0;
+};
+std::optional<InstalledVersions> DecodeVersions(const ResponseFrame& response);
+// The text the version line shows for them: "USB 0104, DSP 0107".
+std::string VersionsText(const InstalledVersions& versions);
 
 // Turns a response into its text (replacing `text`) and verdict: true = accept.
 bool DecodeResponse(const ResponseFrame& response, std::string& text);

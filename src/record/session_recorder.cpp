@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "hid/hex_bytes.h"
+#include "protocol/json_quote.h"
 #include "record/recorded_caps.h"
 #include "record/recording_format.h"
 
@@ -32,12 +33,8 @@ void AppendNumber(std::string& text, long long value) {
   text.append(digits, end);
 }
 
-std::string Quote(std::string_view text) {
-  return Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace);
-}
-
 std::string OptionalText(bool ok, const std::string& text) {
-  return ok ? Quote(text) : "null";
+  return ok ? JsonQuote(text) : "null";
 }
 
 // What the report parser says about the device, for replaying recordings made
@@ -81,7 +78,8 @@ class RecordingReadHandle final : public HidReadHandle {
   std::unique_ptr<PreparsedData> GetPreparsedData() override {
     auto parsed = inner_->GetPreparsedData();
     const auto bytes = inner_->GetReportDescriptor();
-    file_->Write("descriptor", Field() + ",\"bytes\":" + (bytes ? Quote(ToHex(*bytes)) : "null") +
+    file_->Write("descriptor", Field() +
+                                   ",\"bytes\":" + (bytes ? JsonQuote(ToHex(*bytes)) : "null") +
                                    ",\"caps\":" + CapsJsonOf(parsed.get()).dump());
     return parsed;
   }
@@ -263,7 +261,7 @@ std::unique_ptr<HidWriteHandle> RecordingHidBackend::OpenWrite(const std::string
 // The handle's number is null when it could not be opened (id 0).
 void RecordingHidBackend::RecordOpen(std::string_view event, std::string_view key,
                                      const std::string& path, int id) {
-  file_->Write(event, "\"path\":" + Quote(path) + ",\"" + std::string(key) +
+  file_->Write(event, "\"path\":" + JsonQuote(path) + ",\"" + std::string(key) +
                           "\":" + (id > 0 ? std::to_string(id) : "null"));
 }
 

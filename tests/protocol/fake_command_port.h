@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "adapter/info_line.h"
 #include "protocol/command_port.h"
-#include "protocol/info_line.h"
 #include "protocol/virtual_clock.h"
 
 namespace kr35::testing {

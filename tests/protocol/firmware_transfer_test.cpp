@@ -1,5 +1,7 @@
 #include "protocol/firmware_transfer.h"
 
+#include "adapter/transfer_texts.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -6,16 +6,18 @@
 #include <cstdio>
 #include <iostream>
 
+#include "adapter/transfer_texts.h"
 #include "app/console/console_dialog_host.h"
 #include "app/console/exit_status.h"
 #include "app/console/hex_inputs.h"
 #include "app/console/silent_failure.h"
+#include "app/console/terminal_signals.h"
 #include "app/console/version_check.h"
 #include "app/dialog_ids.h"
 #include "app/full_dialog.h"
 #include "app/standard_dialog.h"
 #include "app/ui_resources.h"
-#include "hid/hid_device.h"
+#include "hid/adapter_identity.h"
 #ifndef _WIN32
 #include "hid/hidraw/hidraw_diagnostics.h"
 #endif
@@ -71,32 +73,109 @@ class MonitorObserver : public DialogObserver {
   EventPrinter& printer_;
 };
 
-// Notes a removal whenever the dialog handles it: a quick adapter may be
-// back before the restart is followed, its notices handled with the queue.
-class RemovalWatch : public DialogObserver {
+// During a download: hands the typed progress to the printer (which draws
+// it or adds its numbers to the info event), and notes a removal whenever the
+// dialog handles it: a quick adapter may be back before the restart is
+// followed, its notices handled with the queue.
+class DownloadWatch final : public DialogObserver, public DownloadObserver {
  public:
+  explicit DownloadWatch(EventPrinter& printer) : printer_(printer) {}
   void OnDeviceNotice(std::uint32_t event) override {
     if (event == DBT_DEVICEREMOVECOMPLETE) removed = true;
   }
+  void OnProgress(const TransferProgress& progress) override { printer_.SetProgress(progress); }
+  // Any other event ends what a progress text may show.
+  void OnRefused(const TransferRefusal&) override { printer_.SetProgress(std::nullopt); }
+  void OnFailed(const TransferFailure&) override { printer_.SetProgress(std::nullopt); }
+  void OnDone(TransferPart) override { printer_.SetProgress(std::nullopt); }
+  void OnPartFinished(TransferPart, const TransferResult&) override {
+    printer_.SetProgress(std::nullopt);
+  }
   bool removed = false;
+
+ private:
+  EventPrinter& printer_;
 };
 
 // After a download the adapter restarts: it goes away and comes back. Follow
 // its notices for a while so the new versions are shown, as the dialog would.
-void FollowRestart(ConsoleDialogHost& host, DeviceDialog& dialog, const RemovalWatch& watch) {
+void FollowRestart(ConsoleDialogHost& host, DeviceDialog& dialog, const DownloadWatch& watch) {
   constexpr auto kLimit = std::chrono::seconds(5);
   const auto start = std::chrono::steady_clock::now();
   while (std::chrono::steady_clock::now() - start < kLimit) {
-    if (watch.removed && host.GetControlText(kVersionLine).rfind("USB ", 0) == 0) return;
+    if (watch.removed && dialog.ShownVersions()) return;
     host.DispatchFor(dialog, std::chrono::milliseconds(100));
   }
 }
 
 // A failed command whose last exchange got no answer shows no text of its own.
-void SaySilentFailure(DeviceDialog& dialog) {
-  const std::string reason = SilentFailureReason(dialog.Channel());
+void SaySilentFailure(const std::string& reason) {
   if (!reason.empty()) std::cerr << "kr35ctl: " << reason << "\n";
 }
+
+DownloadOutcome RefusedBeforeStart(RefusalReason reason, std::string detail = {}) {
+  DownloadOutcome outcome;
+  outcome.kind = Outcome::kRefused;
+  outcome.reason = reason;
+  outcome.detail = std::move(detail);
+  return outcome;
+}
+
+// No adapter to download to: gone before the start, with no part.
+DownloadOutcome NoAdapter() {
+  DownloadOutcome outcome;
+  outcome.kind = Outcome::kGone;
+  outcome.detail = "no adapter found";
+  return outcome;
+}
+
+// The status kr35ctl exits with for a download's outcome.
+int ExitStatusOf(const DownloadOutcome& outcome) {
+  switch (outcome.kind) {
+    case Outcome::kDone:
+      return kExitDone;
+    case Outcome::kRefused:
+      return outcome.reason == RefusalReason::kInputUnreadable ? kExitUsage : kExitFailed;
+    case Outcome::kGone:
+      return outcome.part ? kExitFailed : kExitNoAdapter;
+    case Outcome::kFailed:
+    case Outcome::kInterrupted:
+      break;
+  }
+  return kExitFailed;
+}
+
+std::string ReasonText(const DownloadOutcome& outcome) {
+  std::string text = outcome.reason ? RefusalReasonName(*outcome.reason) : "";
+  if (!outcome.detail.empty()) text += (text.empty() ? "" : ": ") + outcome.detail;
+  return text;
+}
+
+// The last event of `download` in JSON: how it ended, as values.
+void PrintResult(EventPrinter& printer, const DownloadOutcome& outcome) {
+  std::string answer = "null";
+  if (outcome.answer) {
+    answer = "[";
+    for (std::size_t i = 0; i < outcome.answer->size(); ++i) {
+      answer += (i ? "," : "") + std::to_string((*outcome.answer)[i]);
+    }
+    answer += "]";
+  }
+  printer.Finish();
+  printer.PrintJsonOnly(
+      "result",
+      "\"outcome\":" + JsonQuote(OutcomeName(outcome.kind)) +
+          ",\"part\":" + (outcome.part ? JsonQuote(TransferPartName(*outcome.part)) : "null") +
+          ",\"step\":" + (outcome.step ? JsonQuote(TransferStepName(*outcome.step)) : "null") +
+          ",\"block\":" + (outcome.block ? std::to_string(*outcome.block) : "null") +
+          ",\"answer\":" + answer + ",\"reason\":" + JsonQuote(ReasonText(outcome)));
+}
+
+// A second signal during the transfer ends the program at once: in JSON the
+// result it leaves is written by the signal handler.
+constexpr const char* kAbortedResult =
+    "{\"event\":\"result\",\"outcome\":\"interrupted\",\"part\":null,\"step\":null,"
+    "\"block\":null,\"answer\":null,\"reason\":\"aborted by a signal\"}\n";
 
 std::atomic<bool> interrupted{false};
 extern "C" void OnInterrupt(int) {
@@ -107,31 +186,21 @@ extern "C" void OnInterrupt(int) {
 
 int RunListCommand(PlatformServices& services, EventPrinter& printer) {
   int found = 0;
-  HidBackend& hid = services.Hid();
-  const auto paths = hid.EnumerateInterfaces();
-  for (const std::string& path : paths.value_or(std::vector<std::string>{})) {
-    auto handle = hid.OpenRead(path);
-    HidAttributes attributes;
-    if (!handle || !handle->GetAttributes(attributes) ||
-        !IsAdapterIdentity(attributes.vendorId, attributes.productId)) {
-      continue;
-    }
-    std::string manufacturer = "(unreadable)";
-    std::string product = "(unreadable)";
-    handle->GetManufacturerString(manufacturer);
-    const bool productRead = handle->GetProductString(product);
-    std::string serial;
-    const bool serialRead = handle->GetSerialNumberString(serial) && !serial.empty();
+  for (const AdapterIdentity& adapter : ListAdapterInterfaces(services.Hid())) {
+    const std::string manufacturer = adapter.manufacturer.value_or("(unreadable)");
+    const std::string product = adapter.product.value_or("(unreadable)");
+    const std::optional<std::string>& serial = adapter.serialNumber;
     ++found;
     printer.PrintWithFields(
         "adapter",
-        path + "  " + Hex4(attributes.vendorId) + ":" + Hex4(attributes.productId) + "  " +
-            manufacturer + "  " + product + (serialRead ? "  serial " + serial : "") +
-            (productRead ? "" : "  (not usable: no product string)"),
-        "\"path\":" + JsonQuote(path) + ",\"vendorId\":" + std::to_string(attributes.vendorId) +
-            ",\"productId\":" + std::to_string(attributes.productId) +
+        adapter.path + "  " + Hex4(adapter.vendorId) + ":" + Hex4(adapter.productId) + "  " +
+            manufacturer + "  " + product + (serial ? "  serial " + *serial : "") +
+            (IsUsableAdapter(adapter) ? "" : "  (not usable: no product string)"),
+        "\"path\":" + JsonQuote(adapter.path) +
+            ",\"vendorId\":" + std::to_string(adapter.vendorId) +
+            ",\"productId\":" + std::to_string(adapter.productId) +
             ",\"manufacturer\":" + JsonQuote(manufacturer) + ",\"product\":" + JsonQuote(product) +
-            ",\"serial\":" + (serialRead ? JsonQuote(serial) : "null"));
+            ",\"serial\":" + (serial ? JsonQuote(*serial) : "null"));
   }
 #ifndef _WIN32
   if (!services.IsSimulated()) {
@@ -148,7 +217,7 @@ int RunListCommand(PlatformServices& services, EventPrinter& printer) {
     }
   }
 #endif
-  if (found == 0) printer.Print("version", "Plug in KR35 hardware");
+  if (found == 0) printer.Print("version", kPlugInPrompt);
   return found > 0 ? kExitDone : kExitNoAdapter;
 }
 
@@ -159,8 +228,8 @@ int RunVersionsCommand(PlatformServices& services, EventPrinter& printer) {
   host.DispatchQueued(dialog);
   printer.Finish();
   if (!dialog.Channel().IsOpen()) return SaveAndReturn(services, kExitNoAdapter);
-  const bool shown = host.GetControlText(kVersionLine).rfind("USB ", 0) == 0;
-  if (!shown) SaySilentFailure(dialog);
+  const bool shown = dialog.ShownVersions().has_value();
+  if (!shown) SaySilentFailure(SilentFailureReason(dialog.Channel()));
   return SaveAndReturn(services, shown ? kExitDone : kExitFailed);
 }
 
@@ -169,24 +238,36 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
                        const std::string& dspHex) {
   ConsoleDialogHost host(printer, options.assumeYes, options.interactive);
   const DialogEnvironment environment = EnvironmentOf(services);
+  if (printer.Style() == OutputStyle::kJson) SetAbortResultLine(kAbortedResult);
+  DownloadWatch watch(printer);
+  // Every way out prints the result last and exits with the status of the outcome.
+  const auto finish = [&](const DownloadOutcome& outcome, int status) {
+    PrintResult(printer, outcome);
+    return status;
+  };
   const bool fullMode = !usbHex.empty() || !dspHex.empty();
   if (!fullMode) {
     StandardDialog dialog(host, environment);
     dialog.OnDialogInit();
-    if (!dialog.Channel().IsOpen()) return SaveAndReturn(services, kExitNoAdapter);
-    RemovalWatch watch;
+    if (!dialog.Channel().IsOpen()) {
+      return finish(NoAdapter(), SaveAndReturn(services, kExitNoAdapter));
+    }
     dialog.SetObserver(&watch);
+    dialog.SetTransferObserver(&watch);
     dialog.OnCommand(kDownloadButton);
     printer.Finish();
     host.DispatchQueued(dialog);
-    const bool succeeded =
-        !host.MessagesShown().empty() &&
-        host.MessagesShown().back() == LoadResourceString(kDownloadSucceededString);
-    if (succeeded) FollowRestart(host, dialog, watch);
-    if (!succeeded && host.MessagesShown().size() > 1) SaySilentFailure(dialog);
+    DownloadOutcome outcome =
+        dialog.LastOutcome().value_or(RefusedBeforeStart(RefusalReason::kNotConfirmed));
+    if (dialog.LastOutcome() && !outcome.Done()) {
+      outcome.detail = SilentFailureReason(dialog.Channel());
+      SaySilentFailure(outcome.detail);
+    }
+    if (outcome.Done()) FollowRestart(host, dialog, watch);
     const bool verified =
-        succeeded && CheckInstalledVersions(dialog.Channel().LastResponse(), printer);
-    return SaveAndReturn(services, verified ? kExitDone : kExitFailed);
+        outcome.Done() && CheckInstalledVersions(dialog.Channel().LastResponse(), printer);
+    const int status = outcome.Done() && !verified ? kExitFailed : ExitStatusOf(outcome);
+    return finish(outcome, SaveAndReturn(services, status));
   }
 
   // Every named file is read and converted before the first frame: a bad
@@ -195,36 +276,43 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
   std::string error;
   if (!ReadHexInputs(dspHex, usbHex, HexInputRule::kRequireImage, inputs, error)) {
     std::cerr << "kr35ctl: " << error << "\n";
-    return kExitUsage;
+    return finish(RefusedBeforeStart(RefusalReason::kInputUnreadable, error), kExitUsage);
   }
   FullDialog dialog(host, environment);
   dialog.commandLineParameter = "kr35ctl";
-  RemovalWatch watch;
   dialog.SetObserver(&watch);
+  dialog.SetTransferObserver(&watch);
   dialog.OnDialogInit();
-  if (!dialog.Channel().IsOpen()) return SaveAndReturn(services, kExitNoAdapter);
+  if (!dialog.Channel().IsOpen()) {
+    return finish(NoAdapter(), SaveAndReturn(services, kExitNoAdapter));
+  }
   // The FULL dialog sends without asking; on the terminal the confirmation guards it too.
   if (host.ShowMessageBox(LoadResourceString(kConfirmDownloadString), MessageBoxIcon::kExclamation,
                           MessageBoxButtons::kOkCancel) != MessageBoxResult::kOk) {
-    return SaveAndReturn(services, kExitFailed);
+    const DownloadOutcome outcome = RefusedBeforeStart(RefusalReason::kNotConfirmed);
+    return finish(outcome, SaveAndReturn(services, ExitStatusOf(outcome)));
   }
   host.SetControlText(kUsbPathBox, usbHex);
   host.SetControlText(kDspPathBox, dspHex);
   host.BeginWaitCursor();
-  bool allSucceeded = usbHex.empty() || dialog.CheckReportForUsbDownload();
+  // Stricter than the dialog: the first part that fails ends the download.
+  DownloadPlan plan;
   for (const HexInput& input : inputs) {
-    if (!allSucceeded) break;  // refused before the first frame
-    allSucceeded =
-        dialog.DownloadImage(input.file, input.part) == FullDialog::FileResult::kSucceeded &&
-        allSucceeded;
+    (input.part == FirmwarePart::kDsp ? plan.dsp : plan.usb) = [&input] {
+      return PartImage{PartImage::Status::kReady, input.file.Image()};
+    };
   }
+  DownloadOutcome outcome = dialog.Download(plan);
   host.EndWaitCursor();
-  host.SetControlText(kInfoLine, allSucceeded ? "Success!" : "Fail!");
+  host.SetControlText(kInfoLine, FullModeVerdictText(outcome.Done()));
   printer.Finish();
   host.DispatchQueued(dialog);
-  if (allSucceeded && !usbHex.empty()) FollowRestart(host, dialog, watch);
-  if (!allSucceeded) SaySilentFailure(dialog);
-  return SaveAndReturn(services, allSucceeded ? kExitDone : kExitFailed);
+  if (outcome.Done() && !usbHex.empty()) FollowRestart(host, dialog, watch);
+  if (!outcome.Done()) {
+    outcome.detail = SilentFailureReason(dialog.Channel());
+    SaySilentFailure(outcome.detail);
+  }
+  return finish(outcome, SaveAndReturn(services, ExitStatusOf(outcome)));
 }
 
 int RunMonitorCommand(PlatformServices& services, EventPrinter& printer, double durationSeconds) {

@@ -1,10 +1,7 @@
 #include "app/console/event_printer.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <string>
 
@@ -12,13 +9,38 @@
 
 namespace kr35 {
 
-std::string JsonQuote(std::string_view text) {
-  return nlohmann::json(std::string(text))
-      .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+namespace {
+
+std::string ProgressFields(const TransferProgress& progress) {
+  return std::string("\"part\":\"") + TransferPartName(progress.part) +
+         "\",\"blocksDone\":" + std::to_string(progress.blocksDone) +
+         ",\"blocks\":" + std::to_string(progress.blocks) +
+         ",\"percent\":" + std::to_string(progress.percent);
 }
 
+}  // namespace
+
 void EventPrinter::Print(std::string_view kind, std::string_view text) {
-  PrintWithFields(kind, text, {});
+  if (kind != "info" || !progress_) {
+    PrintWithFields(kind, text, {});
+    return;
+  }
+  const TransferProgress progress = *progress_;
+  progress_.reset();
+  if (style_ == OutputStyle::kTerminal) {
+    DrawProgress(progress);
+    NoteResult(std::fflush(out_));
+    return;
+  }
+  PrintWithFields(kind, text, ProgressFields(progress));
+}
+
+void EventPrinter::PrintJsonOnly(std::string_view kind, std::string_view jsonFields) {
+  if (style_ != OutputStyle::kJson) return;
+  errno = 0;
+  std::fprintf(out_, "{\"event\":%s,%.*s}\n", JsonQuote(kind).c_str(),
+               static_cast<int>(jsonFields.size()), jsonFields.data());
+  NoteResult(std::fflush(out_));
 }
 
 void EventPrinter::PrintWithFields(std::string_view kind, std::string_view text,
@@ -31,7 +53,6 @@ void EventPrinter::PrintWithFields(std::string_view kind, std::string_view text,
                    static_cast<int>(jsonFields.size()), jsonFields.data());
       break;
     case OutputStyle::kTerminal:
-      if (kind == "info" && DrawProgress(text)) break;
       Finish();
       [[fallthrough]];
     case OutputStyle::kLines:
@@ -54,26 +75,14 @@ void EventPrinter::SetProgressOpen(bool open) {
   if (out_ == stdout) SetProgressLineOpen(open);
 }
 
-bool EventPrinter::DrawProgress(std::string_view text) {
-  // "Download Completion: USB 42 %." or the same with DSP.
-  constexpr std::string_view kPrefix = "Download Completion: ";
-  constexpr std::string_view kSuffix = " %.";
-  if (!text.starts_with(kPrefix) || !text.ends_with(kSuffix)) return false;
-  const std::string_view middle =
-      text.substr(kPrefix.size(), text.size() - kPrefix.size() - kSuffix.size());
-  const std::string_view part = middle.substr(0, 3);
-  if ((part != "USB" && part != "DSP") || middle.size() < 5 || middle[3] != ' ') return false;
-  const std::string_view number = middle.substr(4);
-  int percent = 0;
-  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), percent);
-  if (error != std::errc() || end != number.data() + number.size()) return false;
+void EventPrinter::DrawProgress(const TransferProgress& progress) {
   constexpr int kWidth = 40;
+  const int percent = progress.percent;
   const int filled = std::clamp(percent, 0, 100) * kWidth / 100;
-  std::fprintf(out_, "\r%.*s [%s%s] %3d %%", static_cast<int>(part.size()), part.data(),
+  std::fprintf(out_, "\r%s [%s%s] %3d %%", TransferPartName(progress.part),
                std::string(filled, '#').c_str(), std::string(kWidth - filled, '.').c_str(),
                percent);
   SetProgressOpen(true);
-  return true;
 }
 
 void EventPrinter::Finish() {

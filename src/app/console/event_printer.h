@@ -4,8 +4,12 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "protocol/json_quote.h"
+#include "protocol/transfer_events.h"
 
 namespace kr35 {
 
@@ -21,6 +25,13 @@ class EventPrinter {
   // An event with extra fields, already JSON-encoded as `"key":value,...`
   // (used in JSON mode; other modes print `kind: text`).
   void PrintWithFields(std::string_view kind, std::string_view text, std::string_view jsonFields);
+  // An event printed in JSON mode only, as `{"event":KIND,FIELDS}`: the
+  // other modes keep the dialog's lines as they are.
+  void PrintJsonOnly(std::string_view kind, std::string_view jsonFields);
+  // The progress the next info text shows: on a terminal it is drawn as a
+  // bar instead of a line, in JSON its numbers go with the text. Cleared by
+  // that text or by SetProgress(std::nullopt).
+  void SetProgress(const std::optional<TransferProgress>& progress) { progress_ = progress; }
   // Ends a progress bar line, if one is being drawn.
   void Finish();
 
@@ -31,16 +42,15 @@ class EventPrinter {
   const std::string& LostReason() const { return lostReason_; }
 
  private:
-  bool DrawProgress(std::string_view text);
+  void DrawProgress(const TransferProgress& progress);
   void SetProgressOpen(bool open);
   void NoteResult(int result);
 
   OutputStyle style_;
   std::FILE* out_;
   bool progressOpen_ = false;
+  std::optional<TransferProgress> progress_;
   std::string lostReason_;
 };
-
-std::string JsonQuote(std::string_view text);
 
 }  // namespace kr35

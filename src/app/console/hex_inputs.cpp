@@ -1,5 +1,6 @@
 #include "app/console/hex_inputs.h"
 
+#include "adapter/download_plan.h"
 #include "firmware/firmware_image.h"
 
 namespace kr35 {
@@ -11,8 +12,8 @@ std::string EmptyFileText(const std::string& path) {
 bool ReadHexInputs(const std::string& dspHex, const std::string& usbHex, HexInputRule rule,
                    std::vector<HexInput>& inputs, std::string& error) {
   inputs.clear();
-  for (const auto& [path, part] :
-       {std::pair{dspHex, FirmwarePart::kDsp}, std::pair{usbHex, FirmwarePart::kUsb}}) {
+  for (const FirmwarePart part : kDownloadOrder) {
+    const std::string& path = part == FirmwarePart::kDsp ? dspHex : usbHex;
     if (path.empty()) continue;
     HexFileImage file = ReadHexFileImage(path, part);
     if (!file.readable) {

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <vector>
 
+#include "adapter/transfer_texts.h"
 #include "app/console/exit_status.h"
 #include "app/console/hex_inputs.h"
 #include "firmware/builtin_images.h"
@@ -98,7 +99,7 @@ int RunConvertCommand(const std::string& usbHex, const std::string& dspHex,
         "dump", name + ": " + std::to_string(dump.bytes.size()) + " bytes",
         "\"file\":" + JsonQuote(name) + ",\"bytes\":" + std::to_string(dump.bytes.size()));
   }
-  printer.Print("info", allConverted ? "Success!" : "Fail!");
+  printer.Print("info", FullModeVerdictText(allConverted));
   return allConverted ? kExitDone : kExitFailed;
 }
 

@@ -16,6 +16,8 @@ namespace {
 std::atomic<bool> transferInProgress{false};
 std::atomic<bool> progressLineOpen{false};
 std::atomic<int> signalsDuringTransfer{0};
+char abortResultLine[256];
+std::atomic<std::size_t> abortResultLength{0};
 
 constexpr char kWarning[] =
     "kr35ctl: a firmware transfer is running: interrupting it now may leave the adapter "
@@ -54,6 +56,7 @@ extern "C" void OnTerminalSignal(int signalNumber) {
   }
   EndProgressLine();
   WriteText(2, kAborted, sizeof kAborted - 1);
+  if (const std::size_t length = abortResultLength.load()) WriteText(1, abortResultLine, length);
   ExitBySignal(signalNumber);
 }
 
@@ -81,6 +84,16 @@ void SetTransferInProgress(bool inProgress) {
 
 bool TransferInProgress() {
   return transferInProgress.load();
+}
+
+void SetAbortResultLine(const char* line) {
+  abortResultLength = 0;
+  std::size_t length = 0;
+  while (line[length] != '\0' && length < sizeof abortResultLine) {
+    abortResultLine[length] = line[length];
+    ++length;
+  }
+  abortResultLength = length;
 }
 
 void SetProgressLineOpen(bool open) {

@@ -15,6 +15,10 @@ void InstallTerminalSignalHandlers();
 void SetTransferInProgress(bool inProgress);
 bool TransferInProgress();
 
+// A line written to stdout when a second signal aborts a transfer (kr35ctl's
+// JSON result); empty: none. Copied, at most 255 bytes.
+void SetAbortResultLine(const char* line);
+
 // Whether a progress line is open on stdout (a signal ends it before exiting).
 void SetProgressLineOpen(bool open);
 

@@ -1,31 +1,23 @@
 #include "app/console/version_check.h"
 
-#include <cstdio>
 #include <string>
 
 #include "firmware/builtin_images.h"
 #include "firmware/firmware_image.h"
 
 namespace kr35 {
-namespace {
-
-constexpr std::uint8_t kVersionsAnswer = 28;  // the answer to the versions query
-
-std::string VersionPair(unsigned usb, unsigned dsp) {
-  char text[32];
-  std::snprintf(text, sizeof text, "USB %04x, DSP %04x", usb, dsp);
-  return text;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool CheckInstalledVersions(const ResponseFrame& lastResponse, EventPrinter& printer) {
-  const unsigned builtInUsb = FirmwareImage(LoadBuiltInImage(kUsbImageId)).Version();
-  const unsigned builtInDsp = FirmwareImage(LoadBuiltInImage(kDspImageId)).Version();
-  const std::string builtIn = VersionPair(builtInUsb, builtInDsp);
+  const InstalledVersions builtInVersions{FirmwareImage(LoadBuiltInImage(kUsbImageId)).Version(),
+                                          FirmwareImage(LoadBuiltInImage(kDspImageId)).Version()};
+  const unsigned builtInUsb = builtInVersions.usb;
+  const unsigned builtInDsp = builtInVersions.dsp;
+  const std::string builtIn = VersionsText(builtInVersions);
   std::string fields = "\"builtInUsb\":" + std::to_string(builtInUsb) +
                        ",\"builtInDsp\":" + std::to_string(builtInDsp);
-  if (lastResponse[0] != kVersionsAnswer) {
+  const std::optional<InstalledVersions> installedVersions = DecodeVersions(lastResponse);
+  if (!installedVersions) {
     printer.PrintWithFields("verify",
                             "the adapter did not report its versions after the restart; "
                             "built-in images " +
@@ -33,9 +25,9 @@ bool CheckInstalledVersions(const ResponseFrame& lastResponse, EventPrinter& pri
                             fields + ",\"installedUsb\":null,\"installedDsp\":null");
     return false;
   }
-  const unsigned usb = lastResponse[1] | lastResponse[2] << 8;
-  const unsigned dsp = lastResponse[3] | lastResponse[4] << 8;
-  const std::string installed = VersionPair(usb, dsp);
+  const unsigned usb = installedVersions->usb;
+  const unsigned dsp = installedVersions->dsp;
+  const std::string installed = VersionsText(*installedVersions);
   fields += ",\"installedUsb\":" + std::to_string(usb) + ",\"installedDsp\":" + std::to_string(dsp);
   const bool match = usb == builtInUsb && dsp == builtInDsp;
   printer.PrintWithFields("verify",

@@ -49,7 +49,9 @@ TEST(EventPrinterTest, JsonIsOneObjectPerLine) {
 TEST(EventPrinterTest, TerminalDrawsProgressAsOneBar) {
   CaptureFile out;
   EventPrinter printer(OutputStyle::kTerminal, out.get());
+  printer.SetProgress(TransferProgress{TransferPart::kUsb, 1, 16, 0, 0});
   printer.Print("info", "Download Completion: USB 0 %.");
+  printer.SetProgress(TransferProgress{TransferPart::kUsb, 9, 16, 256, 50});
   printer.Print("info", "Download Completion: USB 50 %.");
   printer.Print("info", "100 percent");
   const std::string text = out.Text();

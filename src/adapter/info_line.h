@@ -1,4 +1,4 @@
-// The dialog's info line as the firmware transfers see it: a text member and
+// The dialog's info line as the transfer texts see it: a text member and
 // the data exchange that pushes it into its control.
 #pragma once
 
