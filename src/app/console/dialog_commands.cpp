@@ -16,6 +16,7 @@
 #include "app/standard_dialog.h"
 #include "app/ui_resources.h"
 #include "hid/hid_device.h"
+#include "hid/printable_text.h"
 #ifndef _WIN32
 #include "hid/hidraw/hidraw_diagnostics.h"
 #endif
@@ -125,8 +126,9 @@ int RunListCommand(PlatformServices& services, EventPrinter& printer) {
     ++found;
     printer.PrintWithFields(
         "adapter",
-        path + "  " + Hex4(attributes.vendorId) + ":" + Hex4(attributes.productId) + "  " +
-            manufacturer + "  " + product + (serialRead ? "  serial " + serial : "") +
+        EscapeDeviceText(path) + "  " + Hex4(attributes.vendorId) + ":" +
+            Hex4(attributes.productId) + "  " + EscapeDeviceText(manufacturer) + "  " +
+            EscapeDeviceText(product) + (serialRead ? "  serial " + EscapeDeviceText(serial) : "") +
             (productRead ? "" : "  (not usable: no product string)"),
         "\"path\":" + JsonQuote(path) + ",\"vendorId\":" + std::to_string(attributes.vendorId) +
             ",\"productId\":" + std::to_string(attributes.productId) +
