@@ -11,9 +11,22 @@
 #include "firmware/file_io.h"
 #include "firmware/intel_hex_writer.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kr35-make-hex OUTPUT [SIZE_MIB]\n"
+    "Writes an Intel HEX file of about SIZE_MIB MiB (default 64) of pseudo-random data.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT [SIZE_MIB]\n", argv[0]);
+  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  // An output name that starts with '-' is a mistyped switch, not a file to create.
+  if (argc < 2 || argc > 3 || argv[1][0] == '-') {
+    std::fputs(kUsage, stderr);
     return 2;
   }
   const double mib = argc > 2 ? std::atof(argv[2]) : 64.0;

@@ -1,8 +1,10 @@
 #include "app/dialog_program.h"
 
+#include <csignal>
 #include <memory>
 
 #include "app/download_options.h"
+#include "app/output_paths.h"
 #include "services/platform_services.h"
 
 namespace kr35 {
@@ -17,6 +19,11 @@ std::string Error(const std::string& text) {
 }  // namespace
 
 int RunDialogProgram(const std::vector<std::string>& arguments, const DialogProgram& program) {
+#ifdef SIGXFSZ
+  // A file-size limit only cuts the recording or the trace, which is then
+  // reported; it never ends a download.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   const DownloadOptions options = ParseDownloadOptions(arguments);
   if (options.help) {
     program.showText(kDownloadUsage, false);
@@ -29,6 +36,23 @@ int RunDialogProgram(const std::vector<std::string>& arguments, const DialogProg
   if (!options.error.empty()) {
     program.showText(Error(options.error) + kDownloadUsage, true);
     return 2;
+  }
+  std::string error;
+  if (!CheckOutputPaths({{"--record", options.recordPath},
+                         {"--sim-trace", options.tracePath},
+                         {"--sim-state", options.statePath}},
+                        {{"--simulate", options.scenarioPath},
+                         {"--sim-state", options.statePath},
+                         {"--replay", options.replayPath}},
+                        error)) {
+    program.showText(Error(error), true);
+    return 2;
+  }
+  if (program.findWindowSystem) {
+    if (const std::string missing = program.findWindowSystem(); !missing.empty()) {
+      program.showText(Error(missing), true);
+      return 2;
+    }
   }
   // Single-dash switches may be the window system's own (-style, -platform).
   for (const std::string& ignored : options.ignoredSwitches) {
@@ -46,7 +70,6 @@ int RunDialogProgram(const std::vector<std::string>& arguments, const DialogProg
   serviceOptions.replayPath = options.replayPath;
   serviceOptions.replayMaxSpeed = options.replayMaxSpeed;
   serviceOptions.program = kProgramName;
-  std::string error;
   // The services outlive the dialog and its threads.
   std::unique_ptr<PlatformServices> services = PlatformServices::Create(serviceOptions, error);
   if (!services) {
@@ -62,6 +85,10 @@ int RunDialogProgram(const std::vector<std::string>& arguments, const DialogProg
   if (!services->Save(error)) {
     program.showText(Error(error), true);
     return 1;
+  }
+  if (const std::string loss = services->RecordingLoss(); !loss.empty()) {
+    program.showText(Error(loss), true);
+    return 4;
   }
   return 0;
 }

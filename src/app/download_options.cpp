@@ -20,10 +20,26 @@ bool SwitchValue(std::string_view argument, std::string_view name, std::string_v
   return true;
 }
 
+// Switches that only mean something together: the simulator's own without
+// --simulate would silently work on a real adapter instead.
+std::string CombinationError(const DownloadOptions& options, bool replaySpeedGiven) {
+  if (!options.simulate) {
+    if (!options.tracePath.empty()) return "--sim-trace needs --simulate";
+    if (!options.statePath.empty()) return "--sim-state needs --simulate";
+  }
+  if (options.simulate && !options.replayPath.empty()) {
+    return "--simulate and --replay exclude each other: the adapter is either simulated or "
+           "replayed";
+  }
+  if (replaySpeedGiven && options.replayPath.empty()) return "--replay-speed needs --replay";
+  return {};
+}
+
 }  // namespace
 
 DownloadOptions ParseDownloadOptions(const std::vector<std::string>& arguments) {
   DownloadOptions options;
+  bool replaySpeedGiven = false;
   for (const std::string& argument : arguments) {
     if (!IsSwitch(argument)) continue;
     std::string_view value;
@@ -44,6 +60,7 @@ DownloadOptions ParseDownloadOptions(const std::vector<std::string>& arguments) 
       options.recordPath = value;
       if (value.empty()) options.error = "--record needs a file: --record=FILE";
     } else if (SwitchValue(argument, "--replay-speed", value)) {
+      replaySpeedGiven = true;
       options.replayMaxSpeed = value == "max";
       if (value != "max" && value != "recorded") {
         options.error = "--replay-speed is 'recorded' or 'max'";
@@ -56,6 +73,7 @@ DownloadOptions ParseDownloadOptions(const std::vector<std::string>& arguments) 
     }
   }
   options.parameter = FindParameter(arguments);
+  if (options.error.empty()) options.error = CombinationError(options, replaySpeedGiven);
   return options;
 }
 

@@ -21,7 +21,8 @@ std::string_view PartName(FirmwarePart part) {
 
 namespace {
 
-HexFileImage ReadAndConvert(const std::filesystem::path& path, FirmwarePart part) {
+HexFileImage ReadAndConvert(const std::filesystem::path& path, FirmwarePart part,
+                            std::vector<HexRecordFinding>* findings) {
   HexFileImage result;
   LargeBuffer text;
   if (!ReadFileIntoBuffer(path, text, result.error, kMaxReadFileBytes)) return result;
@@ -33,8 +34,9 @@ HexFileImage ReadAndConvert(const std::filesystem::path& path, FirmwarePart part
   // The image buffer is as long as the file (never shorter than a header):
   // a HEX text always holds more characters than the bytes it describes.
   result.buffer = LargeBuffer(std::max(text.size(), kImageHeaderSize));
-  BuildImageFromHex(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
-                    part == FirmwarePart::kDsp ? kDspSkipDigits : kUsbSkipDigits,
+  const std::string_view hexText(reinterpret_cast<const char*>(text.data()), text.size());
+  if (findings) *findings = CheckHexRecords(hexText);
+  BuildImageFromHex(hexText, part == FirmwarePart::kDsp ? kDspSkipDigits : kUsbSkipDigits,
                     result.buffer.Span());
   result.buffer.Shrink(kImageHeaderSize + FirmwareImage(result.buffer.Span()).PayloadLength());
   return result;
@@ -42,11 +44,12 @@ HexFileImage ReadAndConvert(const std::filesystem::path& path, FirmwarePart part
 
 }  // namespace
 
-HexFileImage ReadHexFileImage(const std::filesystem::path& path, FirmwarePart part) {
+HexFileImage ReadHexFileImage(const std::filesystem::path& path, FirmwarePart part,
+                              std::vector<HexRecordFinding>* findings) {
   // A file near the size limit needs two buffers as large as itself; when
   // the memory is not there, that is a failure of this file like any other.
   try {
-    return ReadAndConvert(path, part);
+    return ReadAndConvert(path, part, findings);
   } catch (const std::bad_alloc&) {
     HexFileImage result;
     result.error = "cannot read \"" + path.string() + "\": not enough memory";

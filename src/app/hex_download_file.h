@@ -8,7 +8,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "firmware/intel_hex_check.h"
 #include "firmware/large_buffer.h"
 #include "protocol/transfer_events.h"
 
@@ -28,7 +30,9 @@ struct HexFileImage {
   std::span<const std::uint8_t> Image() const { return buffer.Span(); }
 };
 
-// Reads the file and converts it with the part's skip count.
-HexFileImage ReadHexFileImage(const std::filesystem::path& path, FirmwarePart part);
+// Reads the file and converts it with the part's skip count. With `findings`,
+// also checks each record strictly (intel_hex_check.h) and stores what it found.
+HexFileImage ReadHexFileImage(const std::filesystem::path& path, FirmwarePart part,
+                              std::vector<HexRecordFinding>* findings = nullptr);
 
 }  // namespace kr35

@@ -22,7 +22,14 @@ struct Options {
   std::uint64_t runs = 1000;
   std::string kind = "mixed";  // standard, full, or mixed (every fourth run full)
   std::string out = "explore-failures";
+  bool help = false;
 };
+
+constexpr const char* kUsage =
+    "usage: kr35-explore [--seed=S] [--runs=N] [--kind=standard|full|mixed] [--out=DIR]\n"
+    "Runs N seeded downloads on randomly faulty simulated adapters in virtual time and\n"
+    "writes a reproduction of each run that broke a rule into DIR.\n"
+    "Exit status: 0 no run broke a rule, 1 some did, 2 usage error.\n";
 
 bool Parse(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
@@ -35,7 +42,9 @@ bool Parse(int argc, char** argv, Options& options) {
       const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
       return ec == std::errc() && end == text.data() + text.size();
     };
-    if (auto v = value("--seed=")) {
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (auto v = value("--seed=")) {
       if (!number(*v, options.seed)) return false;
     } else if (auto v = value("--runs=")) {
       if (!number(*v, options.runs)) return false;
@@ -83,10 +92,12 @@ void WriteReproduction(const ExploreRun& run, const std::filesystem::path& direc
 int main(int argc, char** argv) {
   Options options;
   if (!Parse(argc, argv, options)) {
-    std::fprintf(stderr,
-                 "usage: kr35-explore [--seed=S] [--runs=N] [--kind=standard|full|mixed] "
-                 "[--out=DIR]\n");
+    std::fputs(kUsage, stderr);
     return 2;
+  }
+  if (options.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
   }
   const auto start = std::chrono::steady_clock::now();
   const std::clock_t cpuStart = std::clock();

@@ -43,6 +43,8 @@ struct RecordedInterface {
   std::optional<std::string> serial;  // absent from recordings made before it was kept
   std::optional<std::vector<std::uint8_t>> descriptor;
   std::optional<RecordedCaps> caps;  // what stands for the descriptor where it is missing
+  int attributesLine = 0;            // the recording's lines that gave them, for messages
+  int descriptorLine = 0;
 };
 
 struct Recording {
@@ -50,6 +52,7 @@ struct Recording {
   std::string platform;
   bool noticesRegistered = true;
   std::vector<std::optional<std::vector<std::string>>> enumerations;
+  std::vector<int> enumerationLines;  // the line of each, for messages
   std::map<std::string, RecordedInterface> interfaces;
   std::vector<RecordedDeviceEvent> prelude;  // before the first output report
   std::vector<RecordedWrite> writes;

@@ -28,13 +28,14 @@ class RecordingBuilder {
     recording_.platform = line.value("platform", "");
   }
 
-  void Event(const Json& line) {
+  void Event(const Json& line, int number) {
     const std::string event = line.at("event").get<std::string>();
     const std::int64_t tUs = line.at("t_us").get<std::int64_t>();
     if (event == "enumerate") {
       const Json& paths = line.at("paths");
       recording_.enumerations.push_back(
           paths.is_null() ? std::nullopt : std::optional(paths.get<std::vector<std::string>>()));
+      recording_.enumerationLines.push_back(number);
     } else if (event == "open") {
       const std::string path = line.at("path").get<std::string>();
       if (!line.at("handle").is_null()) {
@@ -55,6 +56,7 @@ class RecordingBuilder {
         attributes = HidAttributes{line.at("vendorId").get<std::uint16_t>(),
                                    line.at("productId").get<std::uint16_t>(),
                                    line.at("versionNumber").get<std::uint16_t>()};
+        InterfaceOf(line).attributesLine = number;
       }
     } else if (event == "manufacturer" || event == "product" || event == "serial") {
       RecordedInterface& interface = InterfaceOf(line);
@@ -64,6 +66,7 @@ class RecordingBuilder {
       if (!text && !line.at("text").is_null()) text = line.at("text").get<std::string>();
     } else if (event == "descriptor") {
       RecordedInterface& interface = InterfaceOf(line);
+      if (!interface.descriptorLine) interface.descriptorLine = number;
       if (!interface.descriptor && !line.at("bytes").is_null()) {
         interface.descriptor = Hex(line.at("bytes"), kMaxRecordingDescriptor);
       }
@@ -122,6 +125,22 @@ class RecordingBuilder {
   std::map<int, std::string> writers_;
 };
 
+// The JSON library's message in words: without its "[json.exception.K.N] "
+// tag, and a missing key named as a missing field.
+std::string PlainJsonError(const Json::exception& e) {
+  std::string text = e.what();
+  if (const auto tagEnd = text.find("] ");
+      text.rfind("[json.exception.", 0) == 0 && tagEnd != std::string::npos) {
+    text.erase(0, tagEnd + 2);
+  }
+  if (text.rfind("key '", 0) == 0 && text.ends_with("' not found")) {
+    return "the event has no '" + text.substr(5, text.size() - 5 - 11) + "' field";
+  }
+  if (dynamic_cast<const Json::parse_error*>(&e)) return "not a JSON line: " + text;
+  if (dynamic_cast<const Json::type_error*>(&e)) return "a field has the wrong type: " + text;
+  return text;
+}
+
 }  // namespace
 
 std::optional<Recording> LoadRecording(const std::string& path, std::string& error) {
@@ -151,8 +170,12 @@ std::optional<Recording> LoadRecording(const std::string& path, std::string& err
       if (number == 1) {
         builder.Header(json);
       } else {
-        builder.Event(json);
+        builder.Event(json, static_cast<int>(number));
       }
+    } catch (const Json::exception& e) {
+      if (in.eof() && number > 1) break;
+      error = path + " line " + std::to_string(number) + ": " + PlainJsonError(e);
+      return std::nullopt;
     } catch (const std::exception& e) {
       // A line cut short by a crash or an unplug ends the recording there.
       if (in.eof() && number > 1) break;

@@ -169,8 +169,9 @@ std::shared_ptr<RecordingFile> RecordingFile::Create(const std::string& path,
                        {"program", std::string(program)},
                        {"programVersion", KR35_VERSION},
                        {"platform", kPlatform}};
+  recording->path_ = path;
   if (!recording->file_.Create(path) || !recording->file_.Write(header.dump() + "\n")) {
-    error = "cannot write the recording " + path;
+    error = "cannot write the recording " + path + ": " + recording->file_.Error();
     return nullptr;
   }
   return recording;
@@ -191,7 +192,14 @@ void RecordingFile::EndLine(std::string& line) {
   // A failed write must not change what the program does: the recording just
   // ends short.
   std::lock_guard lock(outputMutex_);
-  file_.Write(line);
+  if (!file_.Write(line)) ++lostLines_;
+}
+
+std::string RecordingFile::LostLines() const {
+  std::lock_guard lock(outputMutex_);
+  if (lostLines_ == 0) return {};
+  return "the recording " + path_ + " is incomplete: " + std::to_string(lostLines_) +
+         (lostLines_ == 1 ? " line" : " lines") + " could not be written (" + file_.Error() + ")";
 }
 
 // Notices come from the device layer while it holds its own lock, so this

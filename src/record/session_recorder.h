@@ -44,6 +44,9 @@ class RecordingFile {
   }
   int NextReadHandle();
   int NextWriteHandle();
+  // Empty while every line reached the file; else how many lines were lost
+  // and why the first failed write failed.
+  std::string LostLines() const;
 
  private:
   RecordingFile() = default;
@@ -53,9 +56,11 @@ class RecordingFile {
   void AppendReportLine(std::string_view event, std::string_view idKey, int id,
                         std::span<const std::uint8_t> report, const bool* ok);
 
-  std::mutex mutex_;        // orders a report line with the write it records
-  std::mutex outputMutex_;  // the file itself
+  std::mutex mutex_;                // orders a report line with the write it records
+  mutable std::mutex outputMutex_;  // the file itself
   UnbufferedFile file_;
+  std::string path_;
+  long long lostLines_ = 0;
   std::string line_;  // reused, so a report line costs no allocation
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   int readHandles_ = 0;

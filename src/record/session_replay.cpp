@@ -1,6 +1,7 @@
 #include "record/session_replay.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -9,6 +10,7 @@
 #include <thread>
 
 #include "hid/report_descriptor_parser.h"
+#include "record/recorded_interfaces.h"
 #include "record/replay_script.h"
 
 namespace kr35 {
@@ -42,6 +44,10 @@ class ReplayState {
   std::string Diagnosis() {
     std::lock_guard lock(mutex_);
     return script_.Diagnosis();
+  }
+  ReplayProgress Progress() {
+    std::lock_guard lock(mutex_);
+    return {script_.Written(), script_.Recorded()};
   }
 
   std::optional<std::vector<std::string>> Enumerate() {
@@ -213,22 +219,14 @@ namespace {
 
 constexpr std::chrono::milliseconds kHandOverGrace{100};
 
-class ReplayReadHandle final : public HidReadHandle {
+class ReplayReadHandle final : public RecordedIdentityHandle {
  public:
   ReplayReadHandle(std::shared_ptr<ReplayState> state, const RecordedInterface& interface)
-      : state_(std::move(state)), interface_(interface), id_(state_->NextReadHandle()) {}
+      : RecordedIdentityHandle(interface),
+        state_(std::move(state)),
+        id_(state_->NextReadHandle()) {}
   ~ReplayReadHandle() override { state_->CloseHandle(id_); }
 
-  bool GetAttributes(HidAttributes& attributes) override {
-    if (!interface_.attributes) return false;
-    attributes = *interface_.attributes;
-    return true;
-  }
-  bool GetManufacturerString(std::string& text) override {
-    return Text(interface_.manufacturer, text);
-  }
-  bool GetProductString(std::string& text) override { return Text(interface_.product, text); }
-  bool GetSerialNumberString(std::string& text) override { return Text(interface_.serial, text); }
   std::unique_ptr<PreparsedData> GetPreparsedData() override {
     if (interface_.descriptor) return ParseReportDescriptor(*interface_.descriptor);
     return interface_.caps ? PreparsedDataFromCaps(*interface_.caps) : nullptr;
@@ -246,14 +244,7 @@ class ReplayReadHandle final : public HidReadHandle {
   void CancelRead() override {}
 
  private:
-  static bool Text(const std::optional<std::string>& recorded, std::string& text) {
-    if (!recorded) return false;
-    text = *recorded;
-    return true;
-  }
-
   std::shared_ptr<ReplayState> state_;
-  const RecordedInterface& interface_;
   const int id_;
 };
 
@@ -321,7 +312,21 @@ class ReplayNotificationBackend final : public DeviceNotificationBackend {
 class ReplayClock final : public Clock {
  public:
   explicit ReplayClock(std::shared_ptr<ReplayState> state) : state_(std::move(state)) {}
-  std::chrono::nanoseconds Now() override { return RealClock().Now(); }
+  // Once nothing more can come from the device (the program departed from
+  // the recording, or all of it was played), time runs a thousand times
+  // faster: a limit measured on this clock, such as the minute an adapter
+  // may stay busy, then ends at once instead of holding back the report of
+  // a divergence for its real length.
+  std::chrono::nanoseconds Now() override {
+    const std::chrono::nanoseconds now = RealClock().Now();
+    if (state_->Exhausted()) {
+      std::int64_t expected = kNotExhausted;
+      exhaustedSince_.compare_exchange_strong(expected, now.count());
+    }
+    const std::int64_t since = exhaustedSince_.load();
+    if (since == kNotExhausted) return now;
+    return now + (now - std::chrono::nanoseconds{since}) * (kExhaustedSpeedUp - 1);
+  }
   void SleepFor(std::chrono::milliseconds duration) override {
     RealClock().SleepFor(PauseLength(duration));
   }
@@ -339,7 +344,10 @@ class ReplayClock final : public Clock {
   }
 
  private:
+  static constexpr std::int64_t kNotExhausted = -1;
+  static constexpr int kExhaustedSpeedUp = 1000;
   std::shared_ptr<ReplayState> state_;
+  std::atomic<std::int64_t> exhaustedSince_{kNotExhausted};
 };
 
 }  // namespace
@@ -363,6 +371,10 @@ Clock& SessionReplay::ExchangeClock() {
 }
 std::string SessionReplay::Diagnosis() const {
   return state_->Diagnosis();
+}
+
+ReplayProgress SessionReplay::Progress() const {
+  return state_->Progress();
 }
 
 }  // namespace kr35

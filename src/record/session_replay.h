@@ -18,7 +18,13 @@
 
 namespace kr35 {
 
-class ReplayState;  // shared by the backends, their handles and the delivery thread
+class ReplayState;
+
+// How many of the recording's output reports the program wrote, of how many.
+struct ReplayProgress {
+  std::size_t written = 0;
+  std::size_t recorded = 0;
+};  // shared by the backends, their handles and the delivery thread
 
 class SessionReplay {
  public:
@@ -36,6 +42,7 @@ class SessionReplay {
   // Empty while the program did what the recording did; otherwise why not:
   // the output report that differed, with both in hex, or where the recording ended.
   std::string Diagnosis() const;
+  ReplayProgress Progress() const;
 
  private:
   std::shared_ptr<ReplayState> state_;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #endif
 
 namespace kr35 {
@@ -23,9 +24,13 @@ bool UnbufferedFile::Create(const std::string& path) {
   Close();
   HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  handle_ = handle;
   failed_ = false;
+  error_.clear();
+  if (handle == INVALID_HANDLE_VALUE) {
+    error_ = "Windows error " + std::to_string(GetLastError());
+    return false;
+  }
+  handle_ = handle;
   return true;
 }
 
@@ -37,6 +42,7 @@ bool UnbufferedFile::Write(std::string_view bytes) {
     if (!WriteFile(static_cast<HANDLE>(handle_), bytes.data(), chunk, &written, nullptr) ||
         written == 0) {
       failed_ = true;
+      error_ = "Windows error " + std::to_string(GetLastError());
       return false;
     }
     bytes.remove_prefix(written);
@@ -55,6 +61,7 @@ bool UnbufferedFile::Create(const std::string& path) {
   Close();
   descriptor_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   failed_ = false;
+  error_ = descriptor_ < 0 ? std::strerror(errno) : "";
   return descriptor_ >= 0;
 }
 
@@ -65,6 +72,7 @@ bool UnbufferedFile::Write(std::string_view bytes) {
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
       failed_ = true;
+      error_ = written < 0 ? std::strerror(errno) : "nothing was written";
       return false;
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));

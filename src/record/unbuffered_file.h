@@ -20,6 +20,9 @@ class UnbufferedFile {
   // Writes all of `bytes`, retrying short writes. After a failure the file
   // takes nothing more, so it ends at the last whole write.
   bool Write(std::string_view bytes);
+  // Why the file could not be created or the first failed write failed
+  // (the system's words); empty while nothing failed.
+  const std::string& Error() const { return error_; }
 
  private:
   void Close();
@@ -30,6 +33,7 @@ class UnbufferedFile {
   int descriptor_ = -1;
 #endif
   bool failed_ = false;
+  std::string error_;
 };
 
 }  // namespace kr35

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "hid/device_notification.h"
 #include "hid/hid_io.h"
@@ -51,6 +52,14 @@ class PlatformServices {
   // Empty unless output the program wrote on the side (the simulator's trace)
   // was lost; then what was lost and why.
   virtual std::string LostOutput() const { return {}; }
+  // Empty unless lines of the session's recording (--record) were lost; then
+  // how many and why. Such a run is not fully recorded, whatever its outcome.
+  virtual std::string RecordingLoss() const { return {}; }
+  // With --replay: how many of the recording's output reports were written,
+  // of how many; nullopt otherwise.
+  virtual std::optional<std::pair<std::size_t, std::size_t>> ReplayedReports() const {
+    return std::nullopt;
+  }
   // The waits and pauses of the command exchange with this adapter.
   virtual Timing ExchangeTiming() const { return Timing{}; }
 };

@@ -2,16 +2,15 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <string_view>
-#include <system_error>
 
 namespace kr35 {
 namespace {
 
-// Options whose value is a file or directory name.
-constexpr std::string_view kPathOptions[] = {"--usb", "--dsp", "--sim-trace", "--sim-state",
-                                             "--output-dir"};
+// Options whose value is a file, directory or device path.
+constexpr std::string_view kPathOptions[] = {"--usb",       "--dsp",        "--sim-trace",
+                                             "--sim-state", "--output-dir", "--record",
+                                             "--replay",    "--device"};
 
 bool IsPathOption(std::string_view name) {
   for (std::string_view option : kPathOptions) {
@@ -69,29 +68,6 @@ bool ParseDuration(const std::string& text, double& seconds, std::string& error)
     return false;
   }
   seconds = value;
-  return true;
-}
-
-bool CheckOutputsAreNotInputs(const std::string& output, std::initializer_list<std::string> inputs,
-                              std::string& error) {
-  if (output.empty()) return true;
-  // The same file when both exist (same device and inode), or the same path
-  // when one of them is still to be created (the state file of a first run).
-  const auto same = [&output](const std::string& input) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(output, input, ec) && !ec) return true;
-    const auto a = std::filesystem::weakly_canonical(output, ec);
-    if (ec) return false;
-    const auto b = std::filesystem::weakly_canonical(input, ec);
-    return !ec && a == b;
-  };
-  for (const std::string& input : inputs) {
-    if (!input.empty() && same(input)) {
-      error = "'" + output + "' is also an input ('" + input +
-              "'): writing it would destroy it before it is read";
-      return false;
-    }
-  }
   return true;
 }
 

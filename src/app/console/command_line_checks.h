@@ -1,7 +1,6 @@
 // Checks of kr35ctl's command line beyond what the option parser does.
 #pragma once
 
-#include <initializer_list>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -19,10 +18,5 @@ std::string UnknownSubcommandText(int argc, char** argv, const CLI::App& app);
 
 // `monitor --duration`: a positive finite number of seconds, or "forever" (-1).
 bool ParseDuration(const std::string& text, double& seconds, std::string& error);
-
-// An output file (the trace) that is one of the input files (same device and
-// inode, or the same path) would be truncated before it is read.
-bool CheckOutputsAreNotInputs(const std::string& output, std::initializer_list<std::string> inputs,
-                              std::string& error);
 
 }  // namespace kr35

@@ -60,7 +60,10 @@ MessageBoxResult ConsoleDialogHost::ShowMessageBox(const std::string& text, Mess
   {
     // Nothing is sent while the user is asked: a signal then ends the program.
     const TransferSpan asking(false);
-    if (!std::getline(std::cin, answer)) std::cerr << "\n";  // end-of-input leaves the prompt open
+    SetPromptOpen(true);
+    const bool answered = static_cast<bool>(std::getline(std::cin, answer));
+    SetPromptOpen(false);
+    if (!answered) std::cerr << "\n";  // end-of-input leaves the prompt open
   }
   const char first = answer.empty() ? '\0' : static_cast<char>(std::tolower(answer[0]));
   if (retry) return first == 'r' ? MessageBoxResult::kRetry : MessageBoxResult::kCancel;

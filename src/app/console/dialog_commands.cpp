@@ -18,6 +18,7 @@
 #include "app/standard_dialog.h"
 #include "app/ui_resources.h"
 #include "hid/adapter_identity.h"
+#include "hid/printable_text.h"
 #ifndef _WIN32
 #include "hid/hidraw/hidraw_diagnostics.h"
 #endif
@@ -193,8 +194,9 @@ int RunListCommand(PlatformServices& services, EventPrinter& printer) {
     ++found;
     printer.PrintWithFields(
         "adapter",
-        adapter.path + "  " + Hex4(adapter.vendorId) + ":" + Hex4(adapter.productId) + "  " +
-            manufacturer + "  " + product + (serial ? "  serial " + *serial : "") +
+        EscapeDeviceText(adapter.path) + "  " + Hex4(adapter.vendorId) + ":" +
+            Hex4(adapter.productId) + "  " + EscapeDeviceText(manufacturer) + "  " +
+            EscapeDeviceText(product) + (serial ? "  serial " + EscapeDeviceText(*serial) : "") +
             (IsUsableAdapter(adapter) ? "" : "  (not usable: no product string)"),
         "\"path\":" + JsonQuote(adapter.path) +
             ",\"vendorId\":" + std::to_string(adapter.vendorId) +

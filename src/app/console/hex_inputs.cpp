@@ -15,10 +15,20 @@ bool ReadHexInputs(const std::string& dspHex, const std::string& usbHex, HexInpu
   for (const FirmwarePart part : kDownloadOrder) {
     const std::string& path = part == FirmwarePart::kDsp ? dspHex : usbHex;
     if (path.empty()) continue;
-    HexFileImage file = ReadHexFileImage(path, part);
+    std::vector<HexRecordFinding> findings;
+    HexFileImage file = ReadHexFileImage(path, part, &findings);
     if (!file.readable) {
       error = file.error;
       return false;
+    }
+    // The adapter only checks the sum of what it receives: a record that
+    // was corrupted on its way into the file would be flashed unnoticed.
+    for (const HexRecordFinding& finding : findings) {
+      if (IsDefect(finding)) {
+        error = "\"" + path + "\" line " + std::to_string(finding.line) + ": " + finding.text +
+                "; the file is refused";
+        return false;
+      }
     }
     if (rule == HexInputRule::kRequireImage) {
       if (file.empty) {

@@ -23,7 +23,8 @@ enum class HexInputRule {
 
 // Reads and converts the DSP file, then the USB file (either path may be
 // empty: that part is not named). False with `error` naming the file and
-// what is wrong with it.
+// what is wrong with it; under either rule a record with a wrong checksum or
+// that is not well formed refuses the file, naming its line.
 bool ReadHexInputs(const std::string& dspHex, const std::string& usbHex, HexInputRule rule,
                    std::vector<HexInput>& inputs, std::string& error);
 

@@ -10,6 +10,7 @@
 #include "firmware/builtin_images.h"
 #include "firmware/file_io.h"
 #include "firmware/firmware_image.h"
+#include "firmware/intel_hex_check.h"
 
 namespace kr35 {
 namespace {
@@ -41,6 +42,55 @@ bool PrintImage(const std::string& name, std::span<const std::uint8_t> bytes,
   return matches;
 }
 
+// An Intel HEX file: its first character that is not blank is a record's ':'.
+bool LooksLikeHex(std::span<const std::uint8_t> bytes) {
+  for (const std::uint8_t byte : bytes) {
+    if (byte != ' ' && byte != '\t' && byte != '\r' && byte != '\n') return byte == ':';
+  }
+  return false;
+}
+
+const char* FindingName(HexRecordFinding::Kind kind) {
+  switch (kind) {
+    case HexRecordFinding::Kind::kBadChecksum:
+      return "bad checksum";
+    case HexRecordFinding::Kind::kMalformed:
+      return "malformed";
+    case HexRecordFinding::Kind::kOutOfOrder:
+      return "out of order";
+    case HexRecordFinding::Kind::kGap:
+      return "gap";
+  }
+  return "";
+}
+
+// Lists a HEX file's records with a wrong checksum, out of address order and
+// the gaps between them; true when none would make download refuse the file.
+bool PrintHexFindings(const std::string& name, std::span<const std::uint8_t> bytes,
+                      EventPrinter& printer) {
+  const auto findings =
+      CheckHexRecords(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  bool flashable = true;
+  for (const HexRecordFinding& finding : findings) {
+    flashable = flashable && !IsDefect(finding);
+    printer.PrintWithFields("record",
+                            name + " line " + std::to_string(finding.line) + ": " +
+                                FindingName(finding.kind) + ": " + finding.text,
+                            "\"name\":" + JsonQuote(name) +
+                                ",\"line\":" + std::to_string(finding.line) +
+                                ",\"finding\":" + JsonQuote(FindingName(finding.kind)) +
+                                ",\"text\":" + JsonQuote(finding.text));
+  }
+  printer.PrintWithFields("image",
+                          name + ": Intel HEX, " + std::to_string(findings.size()) +
+                              (findings.size() == 1 ? " finding" : " findings") +
+                              (flashable ? "" : "; download refuses it"),
+                          "\"name\":" + JsonQuote(name) +
+                              ",\"hex\":true,\"findings\":" + std::to_string(findings.size()) +
+                              ",\"valid\":" + (flashable ? "true" : "false"));
+  return flashable;
+}
+
 }  // namespace
 
 int RunImageCommand(const std::string& source, EventPrinter& printer) {
@@ -59,6 +109,8 @@ int RunImageCommand(const std::string& source, EventPrinter& printer) {
     std::cerr << "kr35ctl: " << error << "\n";
     return kExitUsage;
   }
+  if (LooksLikeHex(bytes))
+    return PrintHexFindings(source, bytes, printer) ? kExitDone : kExitFailed;
   return PrintImage(source, bytes, printer) ? kExitDone : kExitFailed;
 }
 

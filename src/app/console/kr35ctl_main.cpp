@@ -10,7 +10,9 @@
 #include "app/console/dialog_commands.h"
 #include "app/console/exit_status.h"
 #include "app/console/image_commands.h"
+#include "app/console/replay_summary.h"
 #include "app/console/terminal_signals.h"
+#include "app/output_paths.h"
 
 namespace {
 
@@ -51,15 +53,24 @@ std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool
   return services;
 }
 
+// A signal that ends the run keeps the simulated adapter's flash, as the
+// normal end does.
+void SaveOnSignal(PlatformServices& services) {
+  std::string error;
+  if (!services.Save(error)) std::cerr << "kr35ctl: " << error << "\n";
+}
+
 // Where kr35ctl is stricter than the dialog programs, for the help text.
 constexpr const char* kStricterThanTheDialog =
     "Stricter than the dialogs: download reads and converts every named HEX file\n"
     "before the first frame and refuses (exit 2) a file that is missing, empty or has\n"
     "no data records; the FULL mode stops at the first part that fails; a download\n"
     "that includes the USB part is refused before the first frame when the adapter's\n"
-    "output report cannot carry a 33-byte block frame. During a transfer a first\n"
+    "output report cannot carry a 33-byte block frame; a HEX record with a wrong\n"
+    "checksum refuses the file (download, convert). During a transfer a first\n"
     "Ctrl+C or SIGTERM only warns; a second one aborts (exit 130 or 143).\n"
-    "Exit status: 0 done, 1 failed, 2 usage or input error, 3 no adapter.";
+    "Exit status: 0 done, 1 failed, 2 usage or input error, 3 no adapter,\n"
+    "4 done but the recording (--record) is incomplete.";
 
 int Run(int argc, char** argv) {
   CLI::App app{"KR35 Hardware Download Utility on the terminal"};
@@ -71,15 +82,20 @@ int Run(int argc, char** argv) {
                                   "Use the simulated adapter, optionally with a scenario file")
                        ->expected(0, 1)
                        ->default_str("-");
+  // The simulator's options mean nothing to a real adapter: without
+  // --simulate they are refused rather than ignored.
   app.add_option("--sim-trace", global.simTrace,
                  "Write every report the simulated adapter "
-                 "receives and sends to this file (JSON lines)");
+                 "receives and sends to this file (JSON lines)")
+      ->needs(simulate);
   app.add_option("--sim-state", global.simState,
-                 "Keep the simulated adapter's firmware in this file between runs");
+                 "Keep the simulated adapter's firmware in this file between runs")
+      ->needs(simulate);
   app.add_option("--sim-response-wait", global.simResponseWaitMs,
                  "With --simulate: wait this many ms for each answer (and half as long "
                  "between attempts) instead of 2000 ms, for quick runs into time-outs")
-      ->check(CLI::Range(1, 2000));
+      ->check(CLI::Range(1, 2000))
+      ->needs(simulate);
   app.add_flag("--json", global.json, "Print one JSON object per event");
   app.add_option("--record", global.record,
                  "Record what the adapter does in this session to FILE (JSON lines)");
@@ -93,7 +109,10 @@ int Run(int argc, char** argv) {
   app.add_option("--device", global.device,
                  "Use the adapter at this path when several are plugged in (see 'list')");
 
-  auto* image = app.add_subcommand("image", "Show a firmware image's header: 'builtin' or a FILE");
+  auto* image =
+      app.add_subcommand("image",
+                         "Show a firmware image's header ('builtin' or a FILE), or an Intel HEX "
+                         "file's bad records, disorder and gaps");
   std::string imageSource;
   image->add_option("source", imageSource, "'builtin' or an image file")->required();
 
@@ -141,10 +160,15 @@ int Run(int argc, char** argv) {
     std::cerr << "kr35ctl: " << error << "\n";
     return kExitUsage;
   }
-  if (!CheckOutputsAreNotInputs(global.simTrace,
-                                {global.simulate == "-" ? std::string() : global.simulate,
-                                 global.simState, usbHex, dspHex},
-                                error)) {
+  if (!CheckOutputPaths({{"--record", global.record},
+                         {"--sim-trace", global.simTrace},
+                         {"--sim-state", global.simState}},
+                        {{"--simulate", global.simulate == "-" ? std::string() : global.simulate},
+                         {"--sim-state", global.simState},
+                         {"--replay", global.replay},
+                         {"--usb", usbHex},
+                         {"--dsp", dspHex}},
+                        error)) {
     std::cerr << "kr35ctl: " << error << "\n";
     return kExitUsage;
   }
@@ -164,18 +188,28 @@ int Run(int argc, char** argv) {
     status = RunConvertCommand(usbHex, dspHex, outputDir, printer);
   } else if (services = MakeServices(global, simulate->count() > 0); !services) {
     return kExitUsage;
-  } else if (!global.device.empty() && !CheckChosenAdapter(*services, global.device)) {
-    status = kExitNoAdapter;
-  } else if (list->parsed()) {
-    status = RunListCommand(*services, printer);
-  } else if (versions->parsed()) {
-    status = RunVersionsCommand(*services, printer);
-  } else if (download->parsed()) {
-    status = RunDownloadCommand(*services, printer, console, usbHex, dspHex);
-  } else if (monitor->parsed()) {
-    status = RunMonitorCommand(*services, printer, duration);
+  } else {
+    SetSignalExitHook([&services] { SaveOnSignal(*services); });
+    if (!global.device.empty() && !CheckChosenAdapter(*services, global.device)) {
+      status = kExitNoAdapter;
+    } else if (list->parsed()) {
+      status = RunListCommand(*services, printer);
+    } else if (versions->parsed()) {
+      status = RunVersionsCommand(*services, printer);
+    } else if (download->parsed()) {
+      status = RunDownloadCommand(*services, printer, console, usbHex, dspHex);
+    } else if (monitor->parsed()) {
+      status = RunMonitorCommand(*services, printer, duration);
+    }
+    SetSignalExitHook({});
   }
-  // Lost output never changes the outcome; it is only reported.
+  if (services) ReportReplaySummary(*services, printer);
+  // Lost output never changes the outcome; it is only reported. A recording
+  // that lost lines makes a successful run "not fully recorded".
+  if (services && !services->RecordingLoss().empty()) {
+    std::cerr << "kr35ctl: " << services->RecordingLoss() << "\n";
+    if (status == kExitDone) status = kExitNotRecorded;
+  }
   printer.Finish();
   if (printer.OutputLost()) {
     std::cerr << "kr35ctl: output was lost: " << printer.LostReason() << "\n";

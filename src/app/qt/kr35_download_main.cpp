@@ -1,11 +1,11 @@
 // kr35-download: the KR35 Hardware Download Utility as a Qt dialog.
-// kr35-download [--simulate[=SCENARIO]] [--sim-trace=FILE] [--sim-state=FILE] [PARAMETER]
 #include <QApplication>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/dialog_program.h"
+#include "app/qt/missing_display.h"
 #include "app/qt/qt_dialog_host.h"
 
 int main(int argc, char** argv) {
@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     std::fputs(text.c_str(), isError ? stderr : stdout);
   };
   program.showNote = [](const std::string& text) { std::fputs(text.c_str(), stderr); };
+  program.findWindowSystem = [&arguments] { return kr35::MissingDisplayText(arguments); };
   program.runOnHost = [&](kr35::DownloadApp& app, kr35::Clock& exchangeClock) {
     QApplication application(argc, argv);
     // Wayland finds the window's icon through the desktop entry of this name.

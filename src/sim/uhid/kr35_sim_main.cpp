@@ -16,6 +16,7 @@
 #include "sim/scenario.h"
 #include "sim/sim_hid_backend.h"
 #include "sim/uhid/uhid_adapter_bridge.h"
+#include "sim/uhid/uhid_node_check.h"
 #include "sim/uhid/uhid_replay.h"
 
 namespace {
@@ -48,7 +49,12 @@ int main(int argc, char** argv) {
   replayOption->excludes(scenarioOption, traceOption, stateOption);
   app.add_option("--uhid", uhidPath, "The uhid node")->capture_default_str();
   app.set_version_flag("--version", std::string("kr35-sim ") + KR35_VERSION);
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : 2;  // --help and --version, or a usage error
+  }
+  if (std::string nodeError; !CheckUhidNode(uhidPath, nodeError)) return Fail(nodeError);
 
   // Signals are taken through a descriptor by the bridge's loop; block them
   // before any thread starts so none of them takes the signal instead.

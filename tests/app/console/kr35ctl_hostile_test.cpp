@@ -5,12 +5,14 @@
 // went out when the run had to stop before the first one.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -106,6 +108,10 @@ class Kr35ctlHostileTest : public ::testing::Test {
         stdoutFd >= 0 ? stdoutFd : open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || outFd < 0 || errFd < 0 || chdir(dir_.c_str()) != 0) _exit(120);
+    if (fileSizeLimit_ > 0) {
+      const rlimit limit{fileSizeLimit_, fileSizeLimit_};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
     dup2(in, 0);
     dup2(outFd, 1);
     dup2(errFd, 2);
@@ -125,6 +131,7 @@ class Kr35ctlHostileTest : public ::testing::Test {
   }
 
   fs::path dir_;
+  rlim_t fileSizeLimit_ = 0;  // ulimit -f for the child, in bytes; 0: none
 };
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -139,7 +146,8 @@ struct Case {
   std::string errHas;  // stderr contains this
   std::string outHas;  // stdout contains this (may be empty)
   std::string outLacks;
-  bool downloadStarts;  // a download frame reached the adapter
+  bool downloadStarts;    // a download frame reached the adapter
+  bool simulated = true;  // the harness adds --simulate and the trace
 };
 
 TEST_F(Kr35ctlHostileTest, RefusesOrExplainsWithoutHalfUpdatingOrCrashing) {
@@ -284,6 +292,200 @@ TEST_F(Kr35ctlHostileTest, RefusesOrExplainsWithoutHalfUpdatingOrCrashing) {
        "",
        false},
       {"unknown subcommand", "", {"bogus"}, 2, "unknown subcommand 'bogus'", "", "", false},
+      {"device strings that would drive the terminal",
+       R"({"hid": {"product": "KR35\u001b[31m red\r\nadapter: forged\u0000cut",
+                   "serial": "S\u009b2J"}})",
+       {"list"},
+       0,
+       "",
+       "KR35\\x1b[31m red\\r\\nadapter: forged\\0cut  serial S\\xc2\\x9b2J",
+       "\x1b",
+       false},
+      // Outputs against inputs and each other: refused before anything is opened.
+      {"recording onto the USB HEX input",
+       "",
+       {"--record=usb.hex", "download", "--yes", "--usb=usb.hex", "--dsp=dsp.hex"},
+       2,
+       "'usb.hex' (--record) is also an input ('usb.hex', --usb)",
+       "",
+       "",
+       false},
+      {"recording onto the state file",
+       "",
+       {"--record=state.json", "--sim-state=state.json", "versions"},
+       2,
+       "(--record) is also an input",
+       "",
+       "",
+       false},
+      {"recording onto the trace",
+       "",
+       {"--record=trace.jsonl", "versions"},
+       2,
+       "(--record) is also an output ('trace.jsonl', --sim-trace)",
+       "",
+       "",
+       false},
+      {"recording onto the scenario",
+       "",
+       {"--simulate=mine.json", "--record=./mine.json", "versions"},
+       2,
+       "is also an input",
+       "",
+       "",
+       false},
+      {"recording onto the recording replayed",
+       "",
+       {"--replay=field.jsonl", "--record=field.jsonl", "versions"},
+       2,
+       "is also an input",
+       "",
+       "",
+       false,
+       false},
+      {"empty recording name",
+       "",
+       {"--record=", "versions"},
+       2,
+       "--record needs a file name",
+       "",
+       "",
+       false},
+      {"empty device name",
+       "",
+       {"--device=", "versions"},
+       2,
+       "--device needs a file name",
+       "",
+       "",
+       false},
+      // The simulator's options never reach a real adapter.
+      {"state file without --simulate",
+       "",
+       {"--sim-state=flash.json", "download", "--yes"},
+       2,
+       "--sim-state requires --simulate",
+       "",
+       "",
+       false,
+       false},
+      {"trace without --simulate",
+       "",
+       {"--sim-trace=t.jsonl", "versions"},
+       2,
+       "--sim-trace requires --simulate",
+       "",
+       "",
+       false,
+       false},
+      {"response wait without --simulate",
+       "",
+       {"--sim-response-wait=10", "versions"},
+       2,
+       "--sim-response-wait requires --simulate",
+       "",
+       "",
+       false,
+       false},
+      // A corrupted HEX record is never flashed nor converted.
+      {"download of a record with a wrong checksum",
+       "",
+       {"download", "--yes", "--usb=badsum.hex", "--dsp=dsp.hex"},
+       2,
+       "\"badsum.hex\" line 2: wrong checksum",
+       "",
+       "",
+       false},
+      {"convert of a record with a wrong checksum",
+       "",
+       {"convert", "--dsp=badsum.hex"},
+       2,
+       "line 2: wrong checksum",
+       "",
+       "",
+       false},
+      {"image lists the bad record",
+       "",
+       {"image", "badsum.hex"},
+       1,
+       "",
+       "badsum.hex line 2: bad checksum",
+       "",
+       false},
+      {"image lists disorder and gaps",
+       "",
+       {"image", "disorder.hex"},
+       0,
+       "",
+       "disorder.hex line 2: gap: 16 bytes missing from 0x10 to 0x20",
+       "",
+       false},
+      // Recordings a replay cannot present as an adapter are refused in words.
+      {"recording of another vendor's device",
+       "",
+       {"--replay=other-vendor.jsonl", "versions"},
+       2,
+       "which are not a KR35 adapter's",
+       "",
+       "",
+       false,
+       false},
+      {"recording with an enumeration without its paths",
+       "",
+       {"--replay=no-paths.jsonl", "versions"},
+       2,
+       "line 3: the event has no 'paths' field",
+       "",
+       "",
+       false,
+       false},
+      // A short command replayed from a long recording succeeds and says so.
+      {"versions replayed from a download recording",
+       "",
+       {"--replay=download.jsonl", "--replay-speed=max", "versions"},
+       0,
+       "kr35ctl: replay: stopped after output report",
+       "",
+       "",
+       false,
+       false},
+      {"the same with --json",
+       "",
+       {"--replay=download.jsonl", "--replay-speed=max", "--json", "versions"},
+       0,
+       "",
+       "\"replay\":{\"written\":",
+       "",
+       false,
+       false},
+      // --device for the adapter recorded changes nothing in a replay.
+      {"replay with --device of a recording made without",
+       "",
+       {"--replay=field.jsonl", "--replay-speed=max", "--device=sim:adapter0", "versions"},
+       0,
+       "",
+       "version: USB",
+       "",
+       false,
+       false},
+      {"replay without --device of a recording made with it",
+       "",
+       {"--replay=field-device.jsonl", "--replay-speed=max", "versions"},
+       0,
+       "",
+       "version: USB",
+       "",
+       false,
+       false},
+      {"recording whose enumeration is empty",
+       "",
+       {"--replay=no-interface.jsonl", "versions"},
+       2,
+       "line 3: the recorded enumeration lists no HID interface",
+       "",
+       "",
+       false,
+       false},
       {"scenario is a directory",
        "",
        {"--simulate=subdir", "versions"},
@@ -322,13 +524,47 @@ TEST_F(Kr35ctlHostileTest, RefusesOrExplainsWithoutHalfUpdatingOrCrashing) {
       {"no terminal to confirm on", "", {"download"}, 1, "download cancelled", "", "", false},
   };
   Write("bad.json", "{\n  \"hid\": {,}\n}\n");
+  Write("mine.json", "{}");
+  // Line 2 of a written file is its first data record; its last digit changed.
+  std::string badSum = WriteIntelHex(std::vector<std::uint8_t>(40, 0x11));
+  const auto secondLineEnd = badSum.find('\n', badSum.find('\n') + 1);
+  const auto lastDigit = badSum.find_last_not_of("\r", secondLineEnd - 1);
+  badSum[lastDigit] = badSum[lastDigit] == '0' ? '1' : '0';
+  Write("badsum.hex", badSum);
+  Write("disorder.hex",
+        ":10000000000102030405060708090A0B0C0D0E0F78\n"
+        ":10002000000102030405060708090A0B0C0D0E0F58\n"
+        ":10000000000102030405060708090A0B0C0D0E0F78\n"
+        ":00000001FF\n");
+  // Recordings: one made here, then edited.
+  ASSERT_EQ(Kr35ctl({"--simulate", "--record=field.jsonl", "versions"}).status, 0);
+  ASSERT_EQ(
+      Kr35ctl({"--simulate", "--record=field-device.jsonl", "--device=sim:adapter0", "versions"})
+          .status,
+      0);
+  ASSERT_EQ(Kr35ctl({"--simulate", "--record=download.jsonl", "download", "--yes", "--dsp=dsp.hex"})
+                .status,
+            0);
+  const std::string field = ReadText(dir_ / "field.jsonl");
+  const auto replaceFirst = [](std::string text, const std::string& from, const std::string& to) {
+    const auto at = text.find(from);
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+  };
+  Write("other-vendor.jsonl", replaceFirst(field, "\"vendorId\":15391", "\"vendorId\":4660"));
+  Write("no-paths.jsonl", replaceFirst(field, "\"paths\":", "\"files\":"));
+  std::string noInterface = field;  // every enumeration lists nothing
+  for (auto at = noInterface.find("\"paths\":["); at != std::string::npos;
+       at = noInterface.find("\"paths\":[", at + 1)) {
+    noInterface.replace(at + 9, noInterface.find(']', at) - at - 8, "]");
+  }
+  Write("no-interface.jsonl", noInterface);
   std::ofstream(dir_ / "huge.hex").close();
   fs::resize_file(dir_ / "huge.hex", std::uintmax_t{3} << 30);  // sparse: refused by its size
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<std::string> args;
-    if (c.args.front() != "convert" && c.args.front() != "bogus" &&
-        !c.args.front().starts_with("--simulate=")) {
+    if (c.simulated && c.args.front() != "convert" && c.args.front() != "image" &&
+        c.args.front() != "bogus" && !c.args.front().starts_with("--simulate=")) {
       args.push_back(c.scenario.empty()
                          ? "--simulate"
                          : "--simulate=" + Write("scenario.json", c.scenario).string());
@@ -345,8 +581,27 @@ TEST_F(Kr35ctlHostileTest, RefusesOrExplainsWithoutHalfUpdatingOrCrashing) {
     }
     EXPECT_EQ(DownloadStarted(), c.downloadStarts);
   }
-  // The trace refused above did not truncate the input it named.
+  // A replay that departs inside the DSP status wait says so at once, not
+  // after the minute a busy adapter is given.
+  std::string statusDiverges = ReadText(dir_ / "download.jsonl");
+  const auto dspStart = statusDiverges.find("\"report\":\"020d");
+  const auto poll = statusDiverges.find("\"report\":\"02", dspStart + 1) + 12;
+  ASSERT_NE(dspStart, std::string::npos);
+  statusDiverges[poll] = statusDiverges[poll] == '0' ? '1' : '0';
+  Write("status-diverges.jsonl", statusDiverges);
+  const auto started = std::chrono::steady_clock::now();
+  const RunResult diverged =
+      Kr35ctl({"--replay=status-diverges.jsonl", "download", "--yes", "--dsp=dsp.hex"});
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+  EXPECT_EQ(diverged.status, 1) << diverged.err;
+  EXPECT_TRUE(Contains(diverged.err, "differs from the recording")) << diverged.err;
+
+  // The outputs refused above did not touch the inputs they named.
   EXPECT_EQ(ReadText(dir_ / "dsp.hex"), WriteIntelHex(std::vector<std::uint8_t>(50, 0x22)));
+  EXPECT_EQ(ReadText(dir_ / "usb.hex"), WriteIntelHex(std::vector<std::uint8_t>(40, 0x11)));
+  EXPECT_EQ(ReadText(dir_ / "field.jsonl"), field);
+  EXPECT_EQ(ReadText(dir_ / "mine.json"), "{}");
+  EXPECT_FALSE(fs::exists(dir_ / "state.json"));
 }
 
 TEST_F(Kr35ctlHostileTest, StateFileKeepsItsLinkAndLostOutputIsReportedNotFatal) {
@@ -376,6 +631,24 @@ TEST_F(Kr35ctlHostileTest, StateFileKeepsItsLinkAndLostOutputIsReportedNotFatal)
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(Contains(run.err, "output was lost")) << run.err;
   EXPECT_TRUE(Contains(ReadText(dir_ / "state.json"), "\"dsp\":\"")) << "the DSP part was stored";
+
+  // A file-size limit (ulimit -f) cuts the recording: no SIGXFSZ death, the
+  // transfer ends, the state is kept, and the run says it was not fully recorded.
+  fs::remove(dir_ / "state.json");
+  fileSizeLimit_ = 4096;
+  run = Kr35ctl({"--simulate", "--sim-state=state.json", "--record=cut.jsonl", "download", "--yes",
+                 "--usb=usb.hex", "--dsp=dsp.hex"});
+  fileSizeLimit_ = 0;
+  EXPECT_EQ(run.status, 4) << run.err;
+  EXPECT_TRUE(Contains(run.out, "Success!")) << run.out;
+  EXPECT_TRUE(Contains(run.err, "the recording cut.jsonl is incomplete")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "File too large")) << run.err;
+  EXPECT_TRUE(Contains(ReadText(dir_ / "state.json"), "\"usb\":\""));
+  // A recording that cannot be started says why.
+  run = Kr35ctl({"--simulate", "--record=/dev/full", "versions"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(Contains(run.err, "cannot write the recording /dev/full: No space left on device"))
+      << run.err;
 }
 
 TEST_F(Kr35ctlHostileTest, ConcurrentRunsNeverLeaveAnEmptyStateFile) {
@@ -403,13 +676,17 @@ TEST_F(Kr35ctlHostileTest, ConcurrentRunsNeverLeaveAnEmptyStateFile) {
 }
 
 // A signal during a transfer: the first only warns and the download goes on;
-// a second aborts with 128 + the signal number.
+// a second aborts with 128 + the signal number. Either way the simulated
+// adapter's flash is kept: after an abort in the USB part, the DSP part
+// installed before it.
 TEST_F(Kr35ctlHostileTest, SignalsDuringATransfer) {
   for (const int signalCount : {1, 2}) {
     SCOPED_TRACE(signalCount);
+    fs::remove(dir_ / "state.json");
     int pipeFds[2];
     ASSERT_EQ(pipe(pipeFds), 0);
-    const pid_t pid = Start({"--simulate", "download", "--yes"}, "", pipeFds[1]);
+    const pid_t pid =
+        Start({"--simulate", "--sim-state=state.json", "download", "--yes"}, "", pipeFds[1]);
     close(pipeFds[1]);
     std::string out;
     char chunk[4096];
@@ -417,7 +694,7 @@ TEST_F(Kr35ctlHostileTest, SignalsDuringATransfer) {
     for (ssize_t n; (n = read(pipeFds[0], chunk, sizeof chunk)) > 0;) {
       out.append(chunk, static_cast<std::size_t>(n));
       // The first signal once the transfer runs; the second once the first was handled.
-      if (sent == 0 && Contains(out, "Download Completion: DSP 1 %")) {
+      if (sent == 0 && Contains(out, "Download Completion: USB ")) {
         kill(pid, SIGINT);
         ++sent;
       } else if (sent == 1 && signalCount == 2 &&
@@ -434,9 +711,23 @@ TEST_F(Kr35ctlHostileTest, SignalsDuringATransfer) {
       EXPECT_TRUE(Contains(out, "Firmware download successful!"));
     } else {
       EXPECT_EQ(run.status, 128 + SIGTERM) << run.err;
-      EXPECT_FALSE(Contains(out, "100 percent"));
+      EXPECT_FALSE(Contains(out, "Firmware download successful!"));
     }
+    EXPECT_TRUE(Contains(ReadText(dir_ / "state.json"), "\"dsp\":\"")) << "the DSP part was kept";
   }
+  // Outside a transfer, monitor's own handler still takes Ctrl+C: it ends with 0.
+  int pipeFds[2];
+  ASSERT_EQ(pipe(pipeFds), 0);
+  const pid_t pid = Start({"--simulate", "monitor"}, "", pipeFds[1]);
+  close(pipeFds[1]);
+  std::string out;
+  char chunk[4096];
+  for (ssize_t n; !Contains(out, "version:") && (n = read(pipeFds[0], chunk, sizeof chunk)) > 0;) {
+    out.append(chunk, static_cast<std::size_t>(n));
+  }
+  kill(pid, SIGINT);
+  close(pipeFds[0]);
+  EXPECT_EQ(Finish(pid).status, 0) << out;
 }
 
 }  // namespace

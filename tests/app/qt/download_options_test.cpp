@@ -30,7 +30,7 @@ class DownloadOptionsTest : public QObject {
                               << "saveasresfile"
                               << "";
     QTest::newRow("switches before the parameter")
-        << QStringList{"/x", "--sim-state=s.json", "full", "second"} << false << ""
+        << QStringList{"/x", "--simulate", "--sim-state=s.json", "full", "second"} << true << ""
         << "full"
         << "";
     // A value given as the next argument is not ours: it becomes the parameter.
