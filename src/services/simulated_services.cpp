@@ -11,7 +11,7 @@ namespace {
 
 class SimulatedServices final : public PlatformServices {
  public:
-  SimulatedServices(std::unique_ptr<SimHidBackend> hid, std::vector<SimMixerDeviceSpec> mixers,
+  SimulatedServices(std::unique_ptr<SimHidBackend> hid, std::vector<SimMixerDescription> mixers,
                     std::string statePath, Timing timing)
       : hid_(std::move(hid)),
         mixer_(std::move(mixers), [this](std::string_view line) { hid_->TraceObject(line); }),
@@ -48,7 +48,7 @@ std::unique_ptr<PlatformServices> CreateSimulatedServices(const ServiceOptions& 
     if (!loaded) return nullptr;
     scenario = std::move(*loaded);
   }
-  std::vector<SimMixerDeviceSpec> mixers = scenario.mixers;
+  std::vector<SimMixerDescription> mixers = scenario.mixers;
   auto hid = SimHidBackend::Create(std::move(scenario), SimOptions{options.tracePath}, error);
   if (!hid) return nullptr;
   if (!options.statePath.empty()) {
