@@ -80,4 +80,10 @@ struct HidSettings {
   std::vector<HidEvent> events;
 };
 
+// Bytes of the command array in an output report of `outputReportLength`
+// bytes: min(62, length - 1). The rest of the report is one filler array.
+inline int SimCommandArrayLength(int outputReportLength) {
+  return std::clamp(outputReportLength - 1, 1, static_cast<int>(kMaxCommandFrameLength));
+}
+
 }  // namespace kr35
