@@ -23,8 +23,8 @@ class SimWorld;  // the shared state behind the backend, its handles and notices
 
 // The files a simulated adapter writes and keeps.
 struct SimOptions {
-  std::string tracePath;  // empty: no trace
-  std::string statePath;  // the flash between runs; empty: not kept
+  std::string tracePath = {};  // empty: no trace
+  std::string statePath = {};  // the flash between runs; empty: not kept
 };
 
 // Posts the simulated adapter's arrival and removal notices. They are posted
