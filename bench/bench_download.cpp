@@ -13,7 +13,7 @@
 #include "firmware/builtin_images.h"
 #include "firmware/firmware_image.h"
 #include "mixer/sim/sim_mixer.h"
-#include "mixer/sim/sim_mixer_spec.h"
+#include "mixer/sim/sim_mixer_description.h"
 #include "protocol/frames.h"
 #include "sim/sim_hid_backend.h"
 

@@ -3,21 +3,10 @@
 #include <algorithm>
 
 namespace kr35 {
-namespace {
-
-// After an accepted CMD_USB_FINISH the adapter restarts this long after its
-// answer is out, as the simulated HID device does.
-constexpr auto kRestartGrace = std::chrono::milliseconds(50);
-
-std::chrono::nanoseconds Ms(double ms) {
-  return std::chrono::nanoseconds(static_cast<std::int64_t>(ms * 1e6));
-}
-
-}  // namespace
 
 VirtualAdapterPort::VirtualAdapterPort(AdapterModel& model, const HidSettings& hid,
                                        const Timing& timing)
-    : model_(model), hid_(hid), timing_(timing) {}
+    : wire_(model, hid), hid_(hid), timing_(timing) {}
 
 std::uint16_t VirtualAdapterPort::OutputReportByteLength() const {
   return static_cast<std::uint16_t>(hid_.outputReportLength);
@@ -42,27 +31,21 @@ bool VirtualAdapterPort::ExchangeOnce(const CommandFrame& frame, std::string& te
 }
 
 bool VirtualAdapterPort::Write(const CommandFrame& frame) {
-  const std::size_t length = std::min<std::size_t>(
-      kMaxCommandFrameLength, static_cast<std::size_t>(std::max(hid_.outputReportLength - 1, 0)));
-  WireFrame& sent = wire_.emplace_back();
+  const std::size_t length = wire_.CommandLength();
+  WireFrame& sent = frames_.emplace_back();
   sent.bytes.assign(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(length));
   sent.at = clock_.Now();
   if (Gone() || !hid_.writeOpens) return false;
-  ++writes_;
-  if (hid_.failWriteFrom > 0 && writes_ >= hid_.failWriteFrom &&
-      (hid_.failWriteTimes == kAlways || writes_ - hid_.failWriteFrom < hid_.failWriteTimes)) {
-    return false;
-  }
+  if (wire_.WriteFails()) return false;
   sent.written = true;
 
-  const std::vector<ResponseFrame> responses = model_.Handle(sent.bytes);
-  const auto due = clock_.Now() + Ms(2 * hid_.latencyMs + model_.LastAnswerDelayMs());
-  for (const ResponseFrame& response : responses) Schedule(due, response);
+  const AdapterWire::Answer answer = wire_.Take(sent.bytes);
+  for (const ResponseFrame& response : answer.frames)
+    Schedule(clock_.Now() + answer.after, response);
   FireEvents();
-  if (model_.RestartRequested()) {
-    model_.ClearRestartRequest();
+  if (answer.restartAfter) {
     restarted_ = true;
-    goneAt_ = std::min(goneAt_, due + Ms(hid_.latencyMs) + kRestartGrace);
+    goneAt_ = std::min(goneAt_, clock_.Now() + *answer.restartAfter);
   }
   return true;
 }
@@ -80,19 +63,13 @@ void VirtualAdapterPort::Deliver(std::chrono::nanoseconds time) {
 }
 
 void VirtualAdapterPort::FireEvents() {
-  for (const HidEvent& event : hid_.events) {
-    if (event.at.afterCommand <= 0 ||
-        static_cast<std::size_t>(event.at.afterCommand) != model_.CommandCount()) {
-      continue;
-    }
-    if (event.kind == HidEvent::Kind::kUnplug) {
+  for (const HidEvent* event : wire_.EventsAfterCommand()) {
+    if (event->kind == HidEvent::Kind::kUnplug) {
       // The open handles stay dead even when the adapter comes back.
       goneAt_ = std::min(goneAt_, clock_.Now());
       GoAway();
-    } else if (event.kind == HidEvent::Kind::kResponse) {
-      ResponseFrame frame{};
-      std::copy_n(event.bytes.begin(), std::min(event.bytes.size(), frame.size()), frame.begin());
-      Schedule(clock_.Now() + Ms(hid_.latencyMs), frame);
+    } else if (event->kind == HidEvent::Kind::kResponse) {
+      Schedule(clock_.Now() + wire_.Latency(), event->Response());
     }
   }
 }

@@ -1,6 +1,6 @@
 // The simulated adapter behind a CommandPort in virtual time, on one thread:
-// the exchange writes a frame, the adapter model answers it after the
-// scenario's latency and delays, and waiting only moves a VirtualClock. It
+// the exchange writes a frame, the adapter answers it as the simulated HID
+// device does (the same AdapterWire), and waiting only moves a VirtualClock. It
 // follows the HID channel's rules: the response event is cleared before each
 // write, every arriving response overwrites the latch, and an attempt takes
 // whatever the latch holds when the first response after its write arrives.
@@ -15,6 +15,7 @@
 #include "protocol/timing.h"
 #include "protocol/virtual_clock.h"
 #include "sim/adapter_model.h"
+#include "sim/adapter_wire.h"
 #include "sim/hid_settings.h"
 
 namespace kr35 {
@@ -35,7 +36,7 @@ class VirtualAdapterPort final : public CommandPort {
   std::uint16_t OutputReportByteLength() const override;
   Clock& GetClock() override { return clock_; }
 
-  const std::vector<WireFrame>& Wire() const { return wire_; }
+  const std::vector<WireFrame>& Wire() const { return frames_; }
   // True once an accepted CMD_USB_FINISH made the adapter restart.
   bool Restarted() const { return restarted_; }
   std::chrono::nanoseconds Now() { return clock_.Now(); }
@@ -54,15 +55,14 @@ class VirtualAdapterPort final : public CommandPort {
   void GoAway();
   bool Gone();
 
-  AdapterModel& model_;
+  AdapterWire wire_;
   const HidSettings& hid_;
   Timing timing_;
   VirtualClock clock_;
   std::vector<Pending> pending_;  // by due time; equal times in sending order
   ResponseFrame latch_{};
   ResponseFrame last_{};
-  std::vector<WireFrame> wire_;
-  int writes_ = 0;
+  std::vector<WireFrame> frames_;  // every frame the host tried to write
   bool gone_ = false;
   bool restarted_ = false;
   std::chrono::nanoseconds goneAt_ = std::chrono::nanoseconds::max();

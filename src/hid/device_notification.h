@@ -3,8 +3,10 @@
 // messages (wParam DBT_DEVICEARRIVAL, DBT_DEVICEREMOVECOMPLETE or DBT_DEVNODES_CHANGED).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "hid/dialog_queue.h"
 
@@ -21,6 +23,14 @@ class NotificationRegistration {
  public:
   virtual ~NotificationRegistration() = default;
 };
+
+// What every backend posts when an interface arrives (DBT_DEVICEARRIVAL) or
+// goes away (DBT_DEVICEREMOVECOMPLETE): that notice, then a device-tree
+// change. Nothing for any other event.
+inline std::vector<DialogMessage> DeviceChangeMessages(std::uintptr_t event) {
+  if (event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) return {};
+  return {{WM_DEVICECHANGE, event, 0}, {WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0}};
+}
 
 class DeviceNotificationBackend {
  public:

@@ -26,6 +26,25 @@ const LayoutLine* FindLine(std::span<const LayoutLine> destinations, std::uint32
 
 }  // namespace
 
+LayoutLine PlaybackLine(std::string name, std::uint32_t channels, bool mute, bool volume) {
+  LayoutLine line{
+      kPlaybackLineId, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, channels, std::move(name), {}};
+  if (mute) line.controls.push_back({kPlaybackMuteId, MIXERCONTROL_CONTROLTYPE_MUTE, "Mute", 0, 1});
+  if (volume) {
+    line.controls.push_back(
+        {kPlaybackVolumeId, MIXERCONTROL_CONTROLTYPE_VOLUME, "Volume", 0, kFullVolume});
+  }
+  return line;
+}
+
+LayoutLine RecordingLine(std::string name, std::uint32_t channels) {
+  return {kRecordingLineId,
+          MIXERLINE_COMPONENTTYPE_DST_WAVEIN,
+          channels,
+          std::move(name),
+          {{kRecordingMuteId, MIXERCONTROL_CONTROLTYPE_MUTE, "Mute", 0, 1}}};
+}
+
 MMRESULT FillLineInfo(std::span<const LayoutLine> destinations, MixerLineInfo& line,
                       std::uint32_t flags) {
   if (flags != MIXER_GETLINEINFOF_DESTINATION) return MIXERR_INVALLINE;

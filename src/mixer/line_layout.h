@@ -1,6 +1,7 @@
 // A backend's description of a mixer's destination lines and their
-// controls, and the line and control queries answered from it. Shared by the
-// ALSA backend and the simulated mixer, which both present destinations only.
+// controls, the two lines a headset card presents with their ids, and the
+// line and control queries answered from them. Shared by the ALSA backend and
+// the simulated mixer, which both present destinations only.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +28,21 @@ struct LayoutLine {
   std::string name;
   std::vector<LayoutControl> controls;
 };
+
+// The ids of the two destination lines and of their controls.
+inline constexpr std::uint32_t kPlaybackLineId = 0xFFFF0000;
+inline constexpr std::uint32_t kRecordingLineId = 0xFFFF0001;
+inline constexpr std::uint32_t kPlaybackMuteId = 1;
+inline constexpr std::uint32_t kPlaybackVolumeId = 2;
+inline constexpr std::uint32_t kRecordingMuteId = 3;
+// The top of the playback volume control's range.
+inline constexpr std::int32_t kFullVolume = 0xFFFF;
+
+// The speakers destination, with a mute switch and a volume control where
+// the card has them.
+LayoutLine PlaybackLine(std::string name, std::uint32_t channels, bool mute, bool volume);
+// The recording destination with its mute switch.
+LayoutLine RecordingLine(std::string name, std::uint32_t channels);
 
 // GetLineInfo on `destinations`: by destination index; a source request
 // fails, as the layout has no sources.

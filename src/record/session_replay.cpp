@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <deque>
 #include <map>
 #include <mutex>
 #include <set>
 #include <thread>
 
 #include "hid/report_descriptor_parser.h"
+#include "hid/timed_report_queue.h"
 #include "record/recorded_interfaces.h"
 #include "record/replay_script.h"
 
@@ -98,17 +98,19 @@ class ReplayState {
     std::lock_guard lock(mutex_);
     auto& reading = handles_[handle];
     reading.buffer = buffer;
-    if (!reading.ready.empty())
-      return TakeReady(reading) ? ReadStart::kComplete : ReadStart::kError;
+    if (!reading.ready.Empty()) {
+      return reading.ready.TakeInto(buffer) ? ReadStart::kComplete : ReadStart::kError;
+    }
     return GoneFor(handle) ? ReadStart::kError : ReadStart::kPending;
   }
   ReadWait WaitRead(int handle, std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
     auto& reading = handles_[handle];
-    changed_.wait_for(lock, timeout, [&] {
-      return !reading.ready.empty() || reading.interrupted || GoneFor(handle);
-    });
-    if (!reading.ready.empty()) return TakeReady(reading) ? ReadWait::kComplete : ReadWait::kError;
+    reading.ready.WaitUntilDue(lock, changed_, std::chrono::steady_clock::now() + timeout,
+                               [&] { return reading.interrupted || GoneFor(handle); });
+    if (!reading.ready.Empty()) {
+      return reading.ready.TakeInto(reading.buffer) ? ReadWait::kComplete : ReadWait::kError;
+    }
     return GoneFor(handle) ? ReadWait::kError : ReadWait::kTimeout;
   }
   void Interrupt(int handle) {
@@ -133,7 +135,7 @@ class ReplayState {
   bool Ended() const { return script_.CurrentPhase() == ReplayScript::Phase::kEnded; }
 
   struct HandleReads {
-    std::deque<RecordedDeviceEvent> ready;
+    TimedReportQueue ready;  // delivered reports and read errors, readable at once
     std::span<std::uint8_t> buffer;
     bool interrupted = false;
   };
@@ -171,22 +173,15 @@ class ReplayState {
         }
         lock.lock();
       } else {
-        handles_[event.handle].ready.push_back(std::move(event));
+        TimedReportQueue& ready = handles_[event.handle].ready;
+        if (event.kind == RecordedDeviceEvent::Kind::kReadError) {
+          ready.PushError(TimedReportQueue::kAtOnce);
+        } else {
+          ready.Push(TimedReportQueue::kAtOnce, std::move(event.report));
+        }
         changed_.notify_all();
       }
     }
-  }
-
-  // Copies the next event into the handle's buffer; false for a read error.
-  static bool TakeReady(HandleReads& reading) {
-    const RecordedDeviceEvent event = std::move(reading.ready.front());
-    reading.ready.pop_front();
-    if (event.kind == RecordedDeviceEvent::Kind::kReadError) return false;
-    const std::size_t count = std::min(event.report.size(), reading.buffer.size());
-    std::copy_n(event.report.begin(), count, reading.buffer.begin());
-    std::fill(reading.buffer.begin() + static_cast<std::ptrdiff_t>(count), reading.buffer.end(),
-              std::uint8_t{0});
-    return true;
   }
 
   // After the recording's end, a handle with nothing left to deliver is gone.

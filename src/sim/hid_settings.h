@@ -2,6 +2,7 @@
 // layout, timing, and the device-level faults and events it shows.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -41,6 +42,13 @@ struct HidEvent {
   std::vector<std::uint8_t> bytes;
   // kUnplug: comes back after this long; negative = stays away.
   double replugAfterMs = -1;
+
+  // kResponse: the frame it sends.
+  ResponseFrame Response() const {
+    ResponseFrame frame{};
+    std::copy_n(bytes.begin(), std::min(bytes.size(), frame.size()), frame.begin());
+    return frame;
+  }
 };
 
 struct HidSettings {
@@ -71,5 +79,11 @@ struct HidSettings {
 
   std::vector<HidEvent> events;
 };
+
+// Bytes of the command array in an output report of `outputReportLength`
+// bytes: min(62, length - 1). The rest of the report is one filler array.
+inline int SimCommandArrayLength(int outputReportLength) {
+  return std::clamp(outputReportLength - 1, 1, static_cast<int>(kMaxCommandFrameLength));
+}
 
 }  // namespace kr35

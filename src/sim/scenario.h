@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "mixer/sim/sim_mixer_spec.h"
+#include "mixer/sim/sim_mixer_description.h"
 #include "protocol/frames.h"
 #include "sim/hid_settings.h"
 
@@ -66,7 +66,7 @@ struct Scenario {
   // timing, device-level faults). The protocol model does not look at them.
   HidSettings hid;
   // The machine's mixer devices; DefaultSimMixers() unless the scenario names them.
-  std::vector<SimMixerDeviceSpec> mixers = DefaultSimMixers();
+  std::vector<SimMixerDescription> mixers = DefaultSimMixers();
 };
 
 // Parses a scenario; nullopt with `error` set (naming the offending key or

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -14,7 +13,9 @@
 #endif
 
 #include "hid/report_descriptor_parser.h"
+#include "hid/timed_report_queue.h"
 #include "sim/adapter_model.h"
+#include "sim/adapter_wire.h"
 #include "sim/sim_report_descriptor.h"
 #include "sim/sim_trace.h"
 
@@ -23,13 +24,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-Clock::duration Ms(double ms) {
-  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(ms));
-}
-
-// How long after its answer to CMD_USB_FINISH is readable the adapter goes away.
-constexpr auto kRestartGrace = std::chrono::milliseconds(50);
-
 constexpr char kAdapterPathPrefix[] = "sim:adapter";
 constexpr char kDevicePathPrefix[] = "sim:device";
 
@@ -37,11 +31,6 @@ constexpr char kDevicePathPrefix[] = "sim:device";
 const std::vector<std::uint8_t> kOtherDeviceDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,
                                                           0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08,
                                                           0x95, 0x08, 0x09, 0x01, 0x81, 0x02, 0xC0};
-
-struct PendingReport {
-  Clock::time_point due;
-  std::vector<std::uint8_t> bytes;
-};
 
 enum class SimString { kManufacturer, kProduct, kSerial };
 
@@ -53,7 +42,7 @@ struct ReadState {
   bool interrupted = false;
   bool pending = false;
   std::span<std::uint8_t> buffer;
-  std::deque<PendingReport> queue;  // ordered by due time
+  TimedReportQueue queue;
 };
 
 struct SimDevice {
@@ -67,8 +56,8 @@ struct SimDevice {
   bool present = true;
   std::uint64_t generation = 0;  // grows at every unplug; older handles fail
   std::unique_ptr<AdapterModel> model;
+  std::unique_ptr<AdapterWire> wire;  // on `model`
   std::vector<std::shared_ptr<ReadState>> readers;
-  int writes = 0;
   bool opened = false;
 };
 
@@ -112,6 +101,7 @@ class SimWorld {
   std::string TraceWriteError() const;
   void SetFlash(FlashState flash, std::size_t adapter);
   const std::vector<std::uint8_t>& Descriptor() const { return descriptor_; }
+  const Scenario& LoadedScenario() const { return scenario_; }
 
  private:
   // Everything below runs with mutex_ held.
@@ -124,9 +114,8 @@ class SimWorld {
   void Fire(const HidEvent& event);
   void DoUnplug(SimDevice& device, double replugAfterMs);
   void DoReplug(SimDevice& device);
-  void PostNotices(std::uintptr_t first);
+  void PostNotices(std::uintptr_t event);
   void Schedule(Clock::time_point due, std::function<void()> action);
-  bool WriteFails(int writeNumber) const;
   void WorkerLoop();
 
   const Clock::time_point start_ = Clock::now();
@@ -174,6 +163,7 @@ SimWorld::SimWorld(Scenario scenario, std::unique_ptr<SimTrace> trace)
     device.product = hid_.product;
     device.serial = hid_.serial;
     device.model = std::make_unique<AdapterModel>(scenario_, caps_.outputReportByteLength);
+    device.wire = std::make_unique<AdapterWire>(*device.model, hid_);
     adapters_.push_back(devices_.size());
     devices_.push_back(std::move(device));
   }
@@ -245,7 +235,9 @@ std::shared_ptr<ReadState> SimWorld::OpenReader(std::size_t index) {
   if (!adapters_.empty() && index == adapters_.front() && !device.opened) {
     const Clock::time_point now = Clock::now();
     for (const HidEvent& event : hid_.events) {
-      if (event.at.atMs >= 0) Schedule(now + Ms(event.at.atMs), [this, &event] { Fire(event); });
+      if (event.at.atMs >= 0) {
+        Schedule(now + WireTime(event.at.atMs), [this, &event] { Fire(event); });
+      }
     }
   }
   device.opened = true;
@@ -296,19 +288,10 @@ std::optional<std::vector<std::uint8_t>> SimWorld::GetReportDescriptor(const Rea
 
 namespace {
 
-// Copies a report into a read buffer, zero-filling what the report does not reach.
-void Deliver(const std::vector<std::uint8_t>& report, std::span<std::uint8_t> buffer) {
-  const std::size_t n = std::min(report.size(), buffer.size());
-  std::copy_n(report.begin(), n, buffer.begin());
-  std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(n), buffer.end(), 0);
-}
-
 // A device's report reaches the host when it is due, give or take the
 // interrupt timing of the bus. The reading thread's timed waits would
 // otherwise end up to the kernel's default timer slack (50 µs) late, which
 // adds up over the thousand exchanges of a download.
-constexpr auto kSpinWindow = std::chrono::microseconds(200);
-
 void TightenTimerSlack() {
 #if defined(__linux__)
   thread_local bool tightened = false;
@@ -324,9 +307,8 @@ void TightenTimerSlack() {
 ReadStart SimWorld::StartRead(ReadState& state, std::span<std::uint8_t> buffer) {
   std::lock_guard lock(mutex_);
   if (!ReaderAlive(state)) return ReadStart::kError;
-  if (!state.queue.empty() && state.queue.front().due <= Clock::now()) {
-    Deliver(state.queue.front().bytes, buffer);
-    state.queue.pop_front();
+  if (state.queue.Due(Clock::now())) {
+    state.queue.TakeInto(buffer);
     state.pending = false;
     return ReadStart::kComplete;
   }
@@ -339,32 +321,17 @@ ReadWait SimWorld::WaitRead(ReadState& state, std::chrono::milliseconds timeout)
   TightenTimerSlack();
   std::unique_lock lock(mutex_);
   const Clock::time_point deadline = Clock::now() + timeout;
-  for (;;) {
-    if (state.interrupted) return ReadWait::kTimeout;
-    if (!ReaderAlive(state)) return ReadWait::kError;
-    if (!state.pending) return ReadWait::kTimeout;
-    const Clock::time_point now = Clock::now();
-    if (!state.queue.empty() && state.queue.front().due <= now) {
-      Deliver(state.queue.front().bytes, state.buffer);
-      state.queue.pop_front();
-      state.pending = false;
-      state.buffer = {};
-      return ReadWait::kComplete;
-    }
-    if (now >= deadline) return ReadWait::kTimeout;
-    const bool reportDue = !state.queue.empty() && state.queue.front().due < deadline;
-    const Clock::time_point wake = reportDue ? state.queue.front().due : deadline;
-    if (reportDue && wake - now <= kSpinWindow) {
-      // A report is due within moments: stay on the CPU for it, as a device's
-      // interrupt would be taken at once, instead of sleeping through a
-      // scheduler wake-up that can take longer than the report's own latency.
-      lock.unlock();
-      while (Clock::now() < wake) std::this_thread::yield();
-      lock.lock();
-      continue;
-    }
-    readable_.wait_until(lock, reportDue ? wake - kSpinWindow / 2 : wake);
+  const auto wait = state.queue.WaitUntilDue(lock, readable_, deadline, [&] {
+    return state.interrupted || !ReaderAlive(state) || !state.pending;
+  });
+  if (wait == TimedReportQueue::Wait::kStopped && !state.interrupted && !ReaderAlive(state)) {
+    return ReadWait::kError;
   }
+  if (wait != TimedReportQueue::Wait::kDue) return ReadWait::kTimeout;
+  state.queue.TakeInto(state.buffer);
+  state.pending = false;
+  state.buffer = {};
+  return ReadWait::kComplete;
 }
 
 void SimWorld::Interrupt(ReadState& state) {
@@ -392,25 +359,19 @@ std::uint64_t SimWorld::Generation(std::size_t index) {
   return devices_[index].generation;
 }
 
-bool SimWorld::WriteFails(int writeNumber) const {
-  if (hid_.failWriteFrom <= 0 || writeNumber < hid_.failWriteFrom) return false;
-  return hid_.failWriteTimes == kAlways || writeNumber - hid_.failWriteFrom < hid_.failWriteTimes;
-}
-
 bool SimWorld::Write(std::size_t index, std::uint64_t generation,
                      std::span<const std::uint8_t> report) {
   std::lock_guard lock(mutex_);
   SimDevice& device = devices_[index];
   if (!device.present || device.generation != generation) return false;
   if (!device.isAdapter) return true;  // other devices take anything and say nothing
-  if (WriteFails(++device.writes)) return false;
+  if (device.wire->WriteFails()) return false;
   // A report of another length or id does not fit the descriptor: the write fails.
   if (!parsed_ || report.size() != caps_.outputReportByteLength ||
       report[0] != kSimCommandReportId) {
     return false;
   }
-  std::vector<std::uint8_t> frame(
-      static_cast<std::size_t>(SimCommandArrayLength(hid_.outputReportLength)));
+  std::vector<std::uint8_t> frame(device.wire->CommandLength());
   if (parsed_->GetUsageValueArray(HidReportType::kOutput, kSimVendorPage, 0, kSimCommandUsage,
                                   frame, report) != HIDP_STATUS_SUCCESS) {
     return false;
@@ -418,25 +379,16 @@ bool SimWorld::Write(std::size_t index, std::uint64_t generation,
   const Clock::time_point now = Clock::now();
   if (trace_) trace_->Record(SinceStart(now), "rx", device.adapterNumber, report);
 
-  AdapterModel& model = *device.model;
-  const std::vector<ResponseFrame> responses = model.Handle(frame);
-  const Clock::time_point due = now + Ms(2 * hid_.latencyMs + model.LastAnswerDelayMs());
-  for (const ResponseFrame& response : responses) Emit(device, ResponseReport(response), due);
+  const AdapterWire::Answer answer = device.wire->Take(frame);
+  const Clock::time_point due = now + answer.after;
+  for (const ResponseFrame& response : answer.frames) Emit(device, ResponseReport(response), due);
 
   if (index == adapters_.front()) {
-    for (const HidEvent& event : hid_.events) {
-      if (event.at.afterCommand > 0 &&
-          static_cast<std::size_t>(event.at.afterCommand) == model.CommandCount()) {
-        Fire(event);
-      }
-    }
+    for (const HidEvent* event : device.wire->EventsAfterCommand()) Fire(*event);
   }
-  if (model.RestartRequested()) {
-    // The adapter restarts on its new firmware a moment after its answer is
-    // out, so a reader has time to take the answer first.
-    model.ClearRestartRequest();
+  if (answer.restartAfter) {
     const double restartMs = hid_.restartMs;
-    Schedule(due + Ms(hid_.latencyMs) + kRestartGrace,
+    Schedule(now + *answer.restartAfter,
              [this, &device, restartMs] { DoUnplug(device, restartMs); });
   }
   return true;
@@ -457,20 +409,14 @@ std::vector<std::uint8_t> SimWorld::ResponseReport(const ResponseFrame& frame) c
 void SimWorld::Emit(SimDevice& device, std::vector<std::uint8_t> report, Clock::time_point due) {
   if (!device.present) return;
   if (trace_) trace_->Record(SinceStart(due), "tx", device.adapterNumber, report);
-  for (const auto& reader : device.readers) {
-    auto& queue = reader->queue;
-    const auto at = std::upper_bound(
-        queue.begin(), queue.end(), due,
-        [](Clock::time_point t, const PendingReport& pending) { return t < pending.due; });
-    queue.insert(at, PendingReport{due, report});
-  }
+  for (const auto& reader : device.readers) reader->queue.Push(due, report);
   readable_.notify_all();
 }
 
 void SimWorld::Fire(const HidEvent& event) {
   if (adapters_.empty()) return;
   SimDevice& device = devices_[adapters_.front()];
-  const Clock::time_point due = Clock::now() + Ms(hid_.latencyMs);
+  const Clock::time_point due = Clock::now() + device.wire->Latency();
   switch (event.kind) {
     case HidEvent::Kind::kButton:
       Emit(device,
@@ -479,12 +425,9 @@ void SimWorld::Fire(const HidEvent& event) {
     case HidEvent::Kind::kReport:
       Emit(device, event.bytes, due);
       break;
-    case HidEvent::Kind::kResponse: {
-      ResponseFrame frame{};
-      std::copy_n(event.bytes.begin(), std::min(event.bytes.size(), frame.size()), frame.begin());
-      Emit(device, ResponseReport(frame), due);
+    case HidEvent::Kind::kResponse:
+      Emit(device, ResponseReport(event.Response()), due);
       break;
-    }
     case HidEvent::Kind::kUnplug:
       DoUnplug(device, event.replugAfterMs);
       break;
@@ -494,10 +437,9 @@ void SimWorld::Fire(const HidEvent& event) {
   }
 }
 
-void SimWorld::PostNotices(std::uintptr_t first) {
+void SimWorld::PostNotices(std::uintptr_t event) {
   for (DialogQueue* queue : queues_) {
-    queue->Post(DialogMessage{WM_DEVICECHANGE, first, 0});
-    queue->Post(DialogMessage{WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0});
+    for (const DialogMessage& message : DeviceChangeMessages(event)) queue->Post(message);
   }
 }
 
@@ -507,13 +449,13 @@ void SimWorld::DoUnplug(SimDevice& device, double replugAfterMs) {
   ++device.generation;
   for (const auto& reader : device.readers) {
     reader->dead = true;
-    reader->queue.clear();
+    reader->queue.Clear();
   }
   device.readers.clear();
   PostNotices(DBT_DEVICEREMOVECOMPLETE);
   readable_.notify_all();
   if (replugAfterMs >= 0) {
-    Schedule(Clock::now() + Ms(replugAfterMs), [this, &device] { DoReplug(device); });
+    Schedule(Clock::now() + WireTime(replugAfterMs), [this, &device] { DoReplug(device); });
   }
 }
 
@@ -643,6 +585,17 @@ std::unique_ptr<NotificationRegistration> SimNotificationBackend::Register(Dialo
   return std::make_unique<SimRegistration>(world_, queue);
 }
 
+std::unique_ptr<SimHidBackend> SimHidBackend::Open(const std::string& scenarioPath,
+                                                   const SimOptions& options, std::string& error) {
+  Scenario scenario;
+  if (!scenarioPath.empty()) {
+    auto loaded = LoadScenarioFile(scenarioPath, error);
+    if (!loaded) return nullptr;
+    scenario = std::move(*loaded);
+  }
+  return Create(std::move(scenario), options, error);
+}
+
 std::unique_ptr<SimHidBackend> SimHidBackend::Create(Scenario scenario, const SimOptions& options,
                                                      std::string& error) {
   std::unique_ptr<SimTrace> trace;
@@ -650,7 +603,22 @@ std::unique_ptr<SimHidBackend> SimHidBackend::Create(Scenario scenario, const Si
     trace = SimTrace::Open(options.tracePath, error);
     if (!trace) return nullptr;
   }
-  return std::make_unique<SimHidBackend>(std::move(scenario), std::move(trace));
+  auto backend = std::make_unique<SimHidBackend>(std::move(scenario), std::move(trace));
+  if (!options.statePath.empty()) {
+    std::optional<FlashState> flash;
+    if (!OpenFlashStateFile(options.statePath, flash, error)) return nullptr;
+    if (flash) backend->SetFlash(std::move(*flash));
+    backend->statePath_ = options.statePath;
+  }
+  return backend;
+}
+
+const Scenario& SimHidBackend::LoadedScenario() const {
+  return world_->LoadedScenario();
+}
+
+bool SimHidBackend::SaveState(std::string& error) const {
+  return statePath_.empty() || SaveFlashState(Flash(), statePath_, error);
 }
 
 SimHidBackend::SimHidBackend(Scenario scenario, std::unique_ptr<SimTrace> trace)

@@ -21,8 +21,10 @@ namespace kr35 {
 
 class SimWorld;  // the shared state behind the backend, its handles and notices
 
+// The files a simulated adapter writes and keeps.
 struct SimOptions {
-  std::string tracePath;  // empty: no trace
+  std::string tracePath = {};  // empty: no trace
+  std::string statePath = {};  // the flash between runs; empty: not kept
 };
 
 // Posts the simulated adapter's arrival and removal notices. They are posted
@@ -40,7 +42,13 @@ class SimNotificationBackend : public DeviceNotificationBackend {
 
 class SimHidBackend : public HidBackend {
  public:
-  // Fails (null, with `error`) only when the trace file cannot be opened.
+  // The simulated adapter every program runs on: the scenario read from
+  // `scenarioPath` (empty: the default one), its trace opened and its flash
+  // restored from the state file. Null with `error` (naming the file) when
+  // one of the files cannot be used.
+  static std::unique_ptr<SimHidBackend> Open(const std::string& scenarioPath,
+                                             const SimOptions& options, std::string& error);
+  // The same for a scenario already read.
   static std::unique_ptr<SimHidBackend> Create(Scenario scenario, const SimOptions& options,
                                                std::string& error);
   explicit SimHidBackend(Scenario scenario = {}, std::unique_ptr<SimTrace> trace = nullptr);
@@ -55,6 +63,10 @@ class SimHidBackend : public HidBackend {
   std::unique_ptr<HidWriteHandle> OpenWrite(const std::string& path) override;
 
   SimNotificationBackend& Notifications() { return notifications_; }
+  // The scenario the adapter follows.
+  const Scenario& LoadedScenario() const;
+  // Keeps the adapter's flash in the state file, when there is one.
+  bool SaveState(std::string& error) const;
 
   // The adapter's report descriptor (the same for every adapter).
   std::vector<std::uint8_t> ReportDescriptor() const;
@@ -75,6 +87,7 @@ class SimHidBackend : public HidBackend {
  private:
   std::shared_ptr<SimWorld> world_;
   SimNotificationBackend notifications_;
+  std::string statePath_;
 };
 
 }  // namespace kr35

@@ -4,10 +4,6 @@
 
 namespace kr35 {
 
-int SimCommandArrayLength(int outputReportLength) {
-  return std::clamp(outputReportLength - 1, 1, 62);
-}
-
 std::vector<std::uint8_t> BuildSimReportDescriptor(const HidSettings& settings) {
   const auto byte = [](int value) { return static_cast<std::uint8_t>(value); };
   const int commandLength = SimCommandArrayLength(settings.outputReportLength);
@@ -83,9 +79,9 @@ std::vector<std::uint8_t> BuildSimReportDescriptor(const HidSettings& settings) 
   };
   if (fillerLength > 0) {
     // Element by element: GCC 12 warns falsely on inserting a list at -O2.
-    for (std::uint8_t item : {std::uint8_t{0x95}, byte(fillerLength), std::uint8_t{0x09},
-                              std::uint8_t{kSimOutputFillerUsage}, std::uint8_t{0x91},
-                              std::uint8_t{0x02}}) {
+    for (std::uint8_t item :
+         {std::uint8_t{0x95}, byte(fillerLength), std::uint8_t{0x09},
+          std::uint8_t{kSimOutputFillerUsage}, std::uint8_t{0x91}, std::uint8_t{0x02}}) {
       d.push_back(item);
     }
   }

@@ -23,10 +23,6 @@ inline constexpr std::uint16_t kSimMuteUsage = 0xE2;
 inline constexpr std::uint16_t kSimVolumeUpUsage = 0xE9;
 inline constexpr std::uint16_t kSimVolumeDownUsage = 0xEA;
 
-// Bytes of the command array in an output report of `outputReportLength`
-// bytes: min(62, length - 1). The rest of the report is one filler array.
-int SimCommandArrayLength(int outputReportLength);
-
 // The descriptor for the settings' output report length and response length:
 //   report 1 (input):  byte 1 the button code (constant field, no capability),
 //                      byte 2 bits 0-2 Mute, Volume Increment, Volume Decrement

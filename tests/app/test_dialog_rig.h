@@ -18,7 +18,7 @@
 #include "app/device_dialog.h"
 #include "fake_dialog_host.h"
 #include "mixer/sim/sim_mixer.h"
-#include "mixer/sim/sim_mixer_spec.h"
+#include "mixer/sim/sim_mixer_description.h"
 #include "sim/sim_hid_backend.h"
 
 namespace kr35::testing {

@@ -22,6 +22,7 @@
 #include "hid/hid_io.h"
 #include "hid/report_descriptor_parser.h"
 #include "hid/test_report_descriptor_samples.h"
+#include "hid/timed_report_queue.h"
 
 // Reader threads are seen to end through a thread-local object's destructor.
 // mingw-w64's thread-local destructors are not reliable at thread exit (they
@@ -78,9 +79,17 @@ class FakeHidBackend : public HidBackend {
     state_->enumerationFails = true;
   }
   // Queues one input report (byte 0 is its id) for whichever handle reads next.
-  void PushReport(std::vector<std::uint8_t> report) { Push(Input{std::move(report), false}); }
+  void PushReport(std::vector<std::uint8_t> report) {
+    std::lock_guard lock(state_->mutex);
+    state_->inputs.Push(TimedReportQueue::kAtOnce, std::move(report));
+    state_->changed.notify_all();
+  }
   // The next read fails (StartRead or WaitRead reports an error).
-  void PushReadError() { Push(Input{{}, true}); }
+  void PushReadError() {
+    std::lock_guard lock(state_->mutex);
+    state_->inputs.PushError(TimedReportQueue::kAtOnce);
+    state_->changed.notify_all();
+  }
   // Results of the next writes, in order; once used up, writes succeed.
   void ScriptWriteResults(std::vector<bool> results) {
     std::lock_guard lock(state_->mutex);
@@ -106,7 +115,7 @@ class FakeHidBackend : public HidBackend {
   }
   std::size_t QueuedInputs() const {
     std::lock_guard lock(state_->mutex);
-    return state_->inputs.size();
+    return state_->inputs.Size();
   }
   // The buffer of the latest StartRead (where input reports land).
   std::span<std::uint8_t> LastReadBuffer() const {
@@ -124,12 +133,12 @@ class FakeHidBackend : public HidBackend {
   bool WaitForReaderIdle(std::chrono::milliseconds limit = 5s) const {
     std::unique_lock lock(state_->mutex);
     return state_->changed.wait_for(
-        lock, limit, [this] { return state_->inputs.empty() && state_->pendingReads > 0; });
+        lock, limit, [this] { return state_->inputs.Empty() && state_->pendingReads > 0; });
   }
   // Every pushed input has been taken by a reader.
   bool WaitForInputsTaken(std::chrono::milliseconds limit = 5s) const {
     std::unique_lock lock(state_->mutex);
-    return state_->changed.wait_for(lock, limit, [this] { return state_->inputs.empty(); });
+    return state_->changed.wait_for(lock, limit, [this] { return state_->inputs.Empty(); });
   }
   bool WaitForReaderExits(int count, std::chrono::milliseconds limit = 5s) const {
     std::unique_lock lock(state_->mutex);
@@ -169,17 +178,12 @@ class FakeHidBackend : public HidBackend {
   }
 
  private:
-  struct Input {
-    std::vector<std::uint8_t> bytes;
-    bool error = false;
-  };
-
   struct State {
     mutable std::mutex mutex;
     mutable std::condition_variable changed;
     std::vector<FakeDevice> devices;
     bool enumerationFails = false;
-    std::deque<Input> inputs;
+    TimedReportQueue inputs;  // every input readable at once
     std::deque<bool> writeResults;
     std::shared_ptr<const WriteHook> writeHook;
     Stats stats;
@@ -239,11 +243,7 @@ class FakeHidBackend : public HidBackend {
       state_->readerThread = std::this_thread::get_id();
       state_->lastReadBuffer = buffer;
       buffer_ = buffer;
-      if (!state_->inputs.empty()) {
-        const bool error = state_->inputs.front().error;
-        Deliver();
-        return error ? ReadStart::kError : ReadStart::kComplete;
-      }
+      if (!state_->inputs.Empty()) return Deliver() ? ReadStart::kComplete : ReadStart::kError;
       pending_ = true;
       ++state_->pendingReads;
       state_->changed.notify_all();
@@ -252,14 +252,12 @@ class FakeHidBackend : public HidBackend {
 
     ReadWait WaitRead(std::chrono::milliseconds timeout) override {
       std::unique_lock lock(state_->mutex);
-      const bool woken = state_->changed.wait_for(
-          lock, timeout, [this] { return interrupted_ || !state_->inputs.empty(); });
-      if (!woken || state_->inputs.empty()) return ReadWait::kTimeout;
-      const bool error = state_->inputs.front().error;
+      state_->inputs.WaitUntilDue(lock, state_->changed, std::chrono::steady_clock::now() + timeout,
+                                  [this] { return interrupted_; });
+      if (state_->inputs.Empty()) return ReadWait::kTimeout;
       pending_ = false;
       --state_->pendingReads;
-      Deliver();
-      return error ? ReadWait::kError : ReadWait::kComplete;
+      return Deliver() ? ReadWait::kComplete : ReadWait::kError;
     }
 
     void Interrupt() override {
@@ -285,13 +283,11 @@ class FakeHidBackend : public HidBackend {
       to = *from;
       return true;
     }
-    // Copies the front input into the read buffer and drops it; mutex held.
-    void Deliver() {
-      const Input& input = state_->inputs.front();
-      std::copy_n(input.bytes.begin(), std::min(input.bytes.size(), buffer_.size()),
-                  buffer_.begin());
-      state_->inputs.pop_front();
+    // Moves the front input into the read buffer; false for a read error. Mutex held.
+    bool Deliver() {
+      const bool read = state_->inputs.TakeInto(buffer_);
       state_->changed.notify_all();
+      return read;
     }
 
     std::shared_ptr<State> state_;
@@ -330,11 +326,6 @@ class FakeHidBackend : public HidBackend {
     std::string path_;
   };
 
-  void Push(Input input) {
-    std::lock_guard lock(state_->mutex);
-    state_->inputs.push_back(std::move(input));
-    state_->changed.notify_all();
-  }
   const FakeDevice* Find(const std::string& path) const {
     for (const FakeDevice& device : state_->devices) {
       if (device.path == path) return &device;

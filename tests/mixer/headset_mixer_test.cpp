@@ -20,8 +20,8 @@ using ::testing::Not;
 using ::testing::Return;
 using ::testing::StrictMock;
 
-SimMixerDeviceSpec Named(std::string name, std::int32_t mute = 0) {
-  SimMixerDeviceSpec description;
+SimMixerDescription Named(std::string name, std::int32_t mute = 0) {
+  SimMixerDescription description;
   description.name = std::move(name);
   description.muteValue = mute;
   return description;
@@ -30,7 +30,7 @@ SimMixerDeviceSpec Named(std::string name, std::int32_t mute = 0) {
 // A SimMixer whose trace is collected, for checking which platform calls a
 // step made.
 struct TracedSim {
-  explicit TracedSim(std::vector<SimMixerDeviceSpec> descriptions)
+  explicit TracedSim(std::vector<SimMixerDescription> descriptions)
       : sim(std::move(descriptions), [this](std::string_view line) { trace.emplace_back(line); }) {}
   std::vector<std::string> TakeTrace() { return std::exchange(trace, {}); }
   std::vector<std::string> trace;
@@ -79,8 +79,8 @@ TEST(HeadsetMixerTest, BindsTheFirstDeviceWhoseNameHoldsAnyMarker) {
 }
 
 TEST(HeadsetMixerTest, NoMatchingMixerLeavesEverythingClosed) {
-  for (auto descriptions : {std::vector<SimMixerDeviceSpec>{},
-                     std::vector<SimMixerDeviceSpec>{Named("usb audio"), Named("HDMI")}}) {
+  for (auto descriptions : {std::vector<SimMixerDescription>{},
+                            std::vector<SimMixerDescription>{Named("usb audio"), Named("HDMI")}}) {
     SimMixer sim(descriptions);
     HeadsetMixer headset(sim);
     EXPECT_FALSE(headset.Bind(nullptr));
@@ -110,7 +110,7 @@ TEST(HeadsetMixerTest, AnyValueButZeroAndAFailedReadMakeThePressUnmute) {
     headset.ToggleRecordMute();
     EXPECT_EQ(sim.RecordMute(0), 0) << start;
   }
-  SimMixerDeviceSpec refusing = Named("KR35", 0);
+  SimMixerDescription refusing = Named("KR35", 0);
   refusing.refuseRead = true;
   TracedSim mixers({refusing});
   HeadsetMixer headset(mixers.sim);
@@ -136,7 +136,7 @@ TEST(HeadsetMixerTest, PressesWhileUnboundTouchNothing) {
 }
 
 TEST(HeadsetMixerTest, ChosenMixerWithoutRecordingMuteIgnoresPresses) {
-  SimMixerDeviceSpec playbackOnly = Named("USB Speakers");
+  SimMixerDescription playbackOnly = Named("USB Speakers");
   playbackOnly.hasRecording = false;
   playbackOnly.hasPlayback = true;
   TracedSim mixers({playbackOnly, Named("KR35")});
@@ -182,7 +182,7 @@ TEST(HeadsetMixerTest, BindWhileBoundClosesFirstAndSearchesFromIndexZero) {
 }
 
 TEST(HeadsetMixerTest, RefusedCloseOnUnbindStillUnbindsAndIsRetriedOnBind) {
-  SimMixerDeviceSpec stubborn = Named("KR35", 0);
+  SimMixerDescription stubborn = Named("KR35", 0);
   stubborn.refuseClose = true;
   TracedSim mixers({stubborn});
   HeadsetMixer headset(mixers.sim);

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "mixer/mixer_device.h"
-#include "mixer/sim/sim_mixer_spec.h"
+#include "mixer/sim/sim_mixer_description.h"
 
 namespace kr35 {
 namespace {
@@ -14,13 +14,13 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-TEST(SimMixerSpecTest, ParsesEverySettingAndDefaultsTheRest) {
+TEST(SimMixerDescriptionTest, ParsesEverySettingAndDefaultsTheRest) {
   const auto scenario = nlohmann::json::parse(R"([
     {"name": "USB Audio"},
     {"name": "KR35", "hasRecording": false, "muteValue": 4294967295, "hasPlayback": true,
      "refuseOpen": true, "refuseRead": true, "refuseWrite": true, "refuseClose": true}
   ])");
-  std::vector<SimMixerDeviceSpec> devices;
+  std::vector<SimMixerDescription> devices;
   std::string error;
   ASSERT_TRUE(ParseSimMixers(scenario, devices, error)) << error;
   ASSERT_EQ(devices.size(), 2u);
@@ -35,8 +35,8 @@ TEST(SimMixerSpecTest, ParsesEverySettingAndDefaultsTheRest) {
               devices[1].refuseWrite && devices[1].refuseClose);
 }
 
-TEST(SimMixerSpecTest, NullGivesTheDefaultMixerAndAnEmptyArrayNone) {
-  std::vector<SimMixerDeviceSpec> devices;
+TEST(SimMixerDescriptionTest, NullGivesTheDefaultMixerAndAnEmptyArrayNone) {
+  std::vector<SimMixerDescription> devices;
   std::string error;
   ASSERT_TRUE(ParseSimMixers(nullptr, devices, error));
   ASSERT_EQ(devices.size(), 1u);
@@ -47,7 +47,7 @@ TEST(SimMixerSpecTest, NullGivesTheDefaultMixerAndAnEmptyArrayNone) {
   EXPECT_TRUE(devices.empty());
 }
 
-TEST(SimMixerSpecTest, RejectsMalformedDescriptionsAndKeepsTheOldList) {
+TEST(SimMixerDescriptionTest, RejectsMalformedDescriptionsAndKeepsTheOldList) {
   struct Case {
     const char* json;
     const char* error;
@@ -62,13 +62,13 @@ TEST(SimMixerSpecTest, RejectsMalformedDescriptionsAndKeepsTheOldList) {
         Case{R"([{"name": "a", "muteValue": 0.5}])", "32-bit"},
         Case{R"([{"name": "a"}, {"name": "b", "mute": 1}])",
              "mixers[1].mute is not a mixer setting"}}) {
-    std::vector<SimMixerDeviceSpec> devices = DefaultSimMixers();
+    std::vector<SimMixerDescription> devices = DefaultSimMixers();
     std::string error;
     EXPECT_FALSE(ParseSimMixers(nlohmann::json::parse(c.json), devices, error)) << c.json;
     EXPECT_THAT(error, HasSubstr(c.error));
     EXPECT_EQ(devices.size(), 1u);
   }
-  std::vector<SimMixerDeviceSpec> devices;
+  std::vector<SimMixerDescription> devices;
   std::string error;
   nlohmann::json tooMany = nlohmann::json::array();
   for (std::size_t i = 0; i <= kMaxSimMixers; ++i) tooMany.push_back({{"name", "m"}});
@@ -76,7 +76,7 @@ TEST(SimMixerSpecTest, RejectsMalformedDescriptionsAndKeepsTheOldList) {
 }
 
 TEST(SimMixerTest, PresentsPlaybackThenRecordingThroughTheModel) {
-  SimMixerDeviceSpec description;
+  SimMixerDescription description;
   description.name = "A rather long product name \xE2\x82\xAC\xE2\x82\xAC";  // 27 + 6 bytes
   description.hasPlayback = true;
   description.muteValue = 1;
@@ -101,7 +101,7 @@ TEST(SimMixerTest, PresentsPlaybackThenRecordingThroughTheModel) {
 
 TEST(SimMixerTest, TracesOpensValuesRefusalsAndCloses) {
   std::vector<std::string> trace;
-  SimMixerDeviceSpec description;
+  SimMixerDescription description;
   description.name = "KR35";
   description.refuseWrite = true;
   SimMixer sim({description}, [&](std::string_view line) { trace.emplace_back(line); });
@@ -123,7 +123,7 @@ TEST(SimMixerTest, TracesOpensValuesRefusalsAndCloses) {
 }
 
 TEST(SimMixerTest, RefusedOpenAndStaleHandlesFail) {
-  SimMixerDeviceSpec description;
+  SimMixerDescription description;
   description.name = "KR35";
   description.refuseOpen = true;
   SimMixer sim({description});

@@ -100,15 +100,9 @@ PlatformVersion ParseKernelRelease(std::string_view release) {
 }
 
 std::vector<DialogMessage> MessagesForUdevAction(std::string_view action) {
-  std::uintptr_t event = 0;
-  if (action == "add") {
-    event = DBT_DEVICEARRIVAL;
-  } else if (action == "remove") {
-    event = DBT_DEVICEREMOVECOMPLETE;
-  } else {
-    return {};
-  }
-  return {{WM_DEVICECHANGE, event, 0}, {WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0}};
+  if (action == "add") return DeviceChangeMessages(DBT_DEVICEARRIVAL);
+  if (action == "remove") return DeviceChangeMessages(DBT_DEVICEREMOVECOMPLETE);
+  return {};
 }
 
 PlatformVersion UdevNotificationBackend::GetPlatformVersion() {

@@ -33,8 +33,7 @@ PlatformVersion PlatformVersionFromRecord(unsigned major, unsigned minor,
 }
 
 std::vector<DialogMessage> MessagesForDeviceChange(std::uintptr_t event) {
-  if (event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) return {};
-  return {{WM_DEVICECHANGE, event, 0}, {WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0}};
+  return DeviceChangeMessages(event);
 }
 
 PlatformVersion Win32NotificationBackend::GetPlatformVersion() {

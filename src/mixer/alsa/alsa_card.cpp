@@ -9,12 +9,7 @@
 namespace kr35 {
 namespace {
 
-constexpr std::uint32_t kPlaybackLineId = 0xFFFF0000;
-constexpr std::uint32_t kRecordingLineId = 0xFFFF0001;
-constexpr std::uint32_t kPlaybackMuteId = 1;
-constexpr std::uint32_t kPlaybackVolumeId = 2;
-constexpr std::uint32_t kRecordingMuteId = 3;
-constexpr std::int64_t kFaderMaximum = 0xFFFF;
+constexpr std::int64_t kFaderMaximum = kFullVolume;
 
 // Element names preferred, in this order, over the mixer's own order.
 constexpr std::array<std::string_view, 6> kCaptureNames = {"Capture",     "Mic",     "Mic Capture",
@@ -67,21 +62,34 @@ std::uint32_t CountChannels(snd_mixer_elem_t* elem,
   return std::max<std::uint32_t>(count, 1);
 }
 
-// Muted (1) when no channel of the switch is on; 0 when any is. -1 when no
-// channel could be read.
-std::int32_t ReadMute(snd_mixer_elem_t* elem,
-                      int (*has)(snd_mixer_elem_t*, snd_mixer_selem_channel_id_t),
-                      int (*get)(snd_mixer_elem_t*, snd_mixer_selem_channel_id_t, int*)) {
+// Muted (1) when no channel of the switch is on; 0 when any is. -1 and an
+// error when no channel could be read.
+MMRESULT ReadMute(snd_mixer_elem_t* elem,
+                  int (*has)(snd_mixer_elem_t*, snd_mixer_selem_channel_id_t),
+                  int (*get)(snd_mixer_elem_t*, snd_mixer_selem_channel_id_t, int*),
+                  std::int32_t& value) {
+  if (elem == nullptr) return MIXERR_INVALCONTROL;
   bool read = false;
   for (int c = 0; c <= SND_MIXER_SCHN_LAST; ++c) {
     const auto channel = static_cast<snd_mixer_selem_channel_id_t>(c);
     if (has(elem, channel) == 0) continue;
     int on = 0;
     if (get(elem, channel, &on) < 0) continue;
-    if (on != 0) return 0;
+    if (on != 0) {
+      value = 0;
+      return MMSYSERR_NOERROR;
+    }
     read = true;
   }
-  return read ? 1 : -1;
+  value = read ? 1 : -1;
+  return read ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
+}
+
+// Mute on means every channel of the switch off.
+MMRESULT WriteMute(snd_mixer_elem_t* elem, int (*setAll)(snd_mixer_elem_t*, int),
+                   std::int32_t value) {
+  if (elem == nullptr) return MIXERR_INVALCONTROL;
+  return setAll(elem, value != 0 ? 0 : 1) < 0 ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
 }
 
 }  // namespace
@@ -153,27 +161,10 @@ void AlsaCardMixer::ChooseElements() {
 
 void AlsaCardMixer::BuildLines() {
   if (playback_.found) {
-    LayoutLine line{kPlaybackLineId,
-                    MIXERLINE_COMPONENTTYPE_DST_SPEAKERS,
-                    playbackChannels_,
-                    playback_.name,
-                    {}};
-    if (playbackSwitch_) {
-      line.controls.push_back({kPlaybackMuteId, MIXERCONTROL_CONTROLTYPE_MUTE, "Mute", 0, 1});
-    }
-    if (playbackVolume_) {
-      line.controls.push_back(
-          {kPlaybackVolumeId, MIXERCONTROL_CONTROLTYPE_VOLUME, "Volume", 0, kFaderMaximum});
-    }
-    lines_.push_back(std::move(line));
+    lines_.push_back(
+        PlaybackLine(playback_.name, playbackChannels_, playbackSwitch_, playbackVolume_));
   }
-  if (capture_.found) {
-    lines_.push_back({kRecordingLineId,
-                      MIXERLINE_COMPONENTTYPE_DST_WAVEIN,
-                      captureChannels_,
-                      capture_.name,
-                      {{kRecordingMuteId, MIXERCONTROL_CONTROLTYPE_MUTE, "Mute", 0, 1}}});
-  }
+  if (capture_.found) lines_.push_back(RecordingLine(capture_.name, captureChannels_));
 }
 
 snd_mixer_elem_t* AlsaCardMixer::Find(const ElementId& id) {
@@ -191,20 +182,13 @@ MMRESULT AlsaCardMixer::Read(std::uint32_t controlId, std::int32_t& value) {
   // Take in changes other programs made since the last call.
   if (snd_mixer_handle_events(mixer_) < 0) return MMSYSERR_ERROR;
   switch (controlId) {
-    case kRecordingMuteId: {
-      snd_mixer_elem_t* elem = Find(capture_);
-      if (elem == nullptr) return MIXERR_INVALCONTROL;
-      value =
-          ReadMute(elem, snd_mixer_selem_has_capture_channel, snd_mixer_selem_get_capture_switch);
-      return value < 0 ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
-    }
-    case kPlaybackMuteId: {
-      snd_mixer_elem_t* elem = playbackSwitch_ ? Find(playback_) : nullptr;
-      if (elem == nullptr) return MIXERR_INVALCONTROL;
-      value =
-          ReadMute(elem, snd_mixer_selem_has_playback_channel, snd_mixer_selem_get_playback_switch);
-      return value < 0 ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
-    }
+    case kRecordingMuteId:
+      return ReadMute(Find(capture_), snd_mixer_selem_has_capture_channel,
+                      snd_mixer_selem_get_capture_switch, value);
+    case kPlaybackMuteId:
+      return ReadMute(playbackSwitch_ ? Find(playback_) : nullptr,
+                      snd_mixer_selem_has_playback_channel, snd_mixer_selem_get_playback_switch,
+                      value);
     case kPlaybackVolumeId: {
       snd_mixer_elem_t* elem = playbackVolume_ ? Find(playback_) : nullptr;
       if (elem == nullptr) return MIXERR_INVALCONTROL;
@@ -228,21 +212,11 @@ MMRESULT AlsaCardMixer::Read(std::uint32_t controlId, std::int32_t& value) {
 
 MMRESULT AlsaCardMixer::Write(std::uint32_t controlId, std::int32_t value) {
   switch (controlId) {
-    case kRecordingMuteId: {
-      snd_mixer_elem_t* elem = Find(capture_);
-      if (elem == nullptr) return MIXERR_INVALCONTROL;
-      // Mute on means every capture channel switched off.
-      return snd_mixer_selem_set_capture_switch_all(elem, value != 0 ? 0 : 1) < 0
-                 ? MMSYSERR_ERROR
-                 : MMSYSERR_NOERROR;
-    }
-    case kPlaybackMuteId: {
-      snd_mixer_elem_t* elem = playbackSwitch_ ? Find(playback_) : nullptr;
-      if (elem == nullptr) return MIXERR_INVALCONTROL;
-      return snd_mixer_selem_set_playback_switch_all(elem, value != 0 ? 0 : 1) < 0
-                 ? MMSYSERR_ERROR
-                 : MMSYSERR_NOERROR;
-    }
+    case kRecordingMuteId:
+      return WriteMute(Find(capture_), snd_mixer_selem_set_capture_switch_all, value);
+    case kPlaybackMuteId:
+      return WriteMute(playbackSwitch_ ? Find(playback_) : nullptr,
+                       snd_mixer_selem_set_playback_switch_all, value);
     case kPlaybackVolumeId: {
       snd_mixer_elem_t* elem = playbackVolume_ ? Find(playback_) : nullptr;
       if (elem == nullptr) return MIXERR_INVALCONTROL;

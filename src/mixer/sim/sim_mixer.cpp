@@ -9,13 +9,6 @@
 namespace kr35 {
 namespace {
 
-constexpr std::uint32_t kPlaybackLineId = 0xFFFF0000;
-constexpr std::uint32_t kRecordingLineId = 0xFFFF0001;
-constexpr std::uint32_t kPlaybackMuteId = 1;
-constexpr std::uint32_t kPlaybackVolumeId = 2;
-constexpr std::uint32_t kRecordingMuteId = 3;
-constexpr std::int32_t kFullVolume = 0xFFFF;
-
 const char* LineNameOf(std::uint32_t controlId) {
   return controlId == kRecordingMuteId ? "recording" : "playback";
 }
@@ -31,28 +24,18 @@ bool FitsRequest(const MixerControlDetails& details, std::size_t bufferLength) {
 
 }  // namespace
 
-SimMixer::SimMixer(std::vector<SimMixerDeviceSpec> devices, SimMixerTrace trace)
+SimMixer::SimMixer(std::vector<SimMixerDescription> devices, SimMixerTrace trace)
     : trace_(std::move(trace)) {
   devices_.reserve(devices.size());
-  for (SimMixerDeviceSpec& description : devices) {
+  for (SimMixerDescription& description : devices) {
     Device device;
     if (description.hasPlayback) {
-      device.lines.push_back(
-          {kPlaybackLineId,
-           MIXERLINE_COMPONENTTYPE_DST_SPEAKERS,
-           2,
-           "Speakers",
-           {{kPlaybackMuteId, MIXERCONTROL_CONTROLTYPE_MUTE, "Mute", 0, 1},
-            {kPlaybackVolumeId, MIXERCONTROL_CONTROLTYPE_VOLUME, "Volume", 0, kFullVolume}}});
+      device.lines.push_back(PlaybackLine("Speakers", 2, true, true));
       device.values[kPlaybackMuteId] = 0;
       device.values[kPlaybackVolumeId] = kFullVolume;
     }
     if (description.hasRecording) {
-      device.lines.push_back({kRecordingLineId,
-                              MIXERLINE_COMPONENTTYPE_DST_WAVEIN,
-                              1,
-                              "Recording",
-                              {{kRecordingMuteId, MIXERCONTROL_CONTROLTYPE_MUTE, "Mute", 0, 1}}});
+      device.lines.push_back(RecordingLine("Recording", 1));
       device.values[kRecordingMuteId] = description.muteValue;
     }
     device.description = std::move(description);
@@ -109,35 +92,39 @@ MMRESULT SimMixer::GetLineControls(MixerHandle handle, std::uint32_t lineId,
 
 MMRESULT SimMixer::GetControlDetails(MixerHandle handle, const MixerControlDetails& details,
                                      std::span<std::int32_t> values) {
-  Device* device = DeviceOf(handle);
-  if (device == nullptr) return MMSYSERR_INVALHANDLE;
-  const std::uint32_t index = open_[handle];
-  const auto found = device->values.find(details.dwControlID);
-  if (found == device->values.end()) return MIXERR_INVALCONTROL;
-  if (!FitsRequest(details, values.size())) return MMSYSERR_INVALPARAM;
-  if (device->description.refuseRead) {
-    Trace("read", index, details.dwControlID, nullptr);
-    return MMSYSERR_ERROR;
-  }
-  std::fill(values.begin(), values.end(), found->second);
-  Trace("read", index, details.dwControlID, &found->second);
+  std::int32_t* value = nullptr;
+  const MMRESULT result = AccessValue(handle, details, values.size(), "read", value);
+  if (result != MMSYSERR_NOERROR) return result;
+  std::fill(values.begin(), values.end(), *value);
+  Trace("read", open_[handle], details.dwControlID, value);
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT SimMixer::SetControlDetails(MixerHandle handle, const MixerControlDetails& details,
                                      std::span<const std::int32_t> values) {
+  std::int32_t* value = nullptr;
+  const MMRESULT result = AccessValue(handle, details, values.size(), "write", value);
+  if (result != MMSYSERR_NOERROR) return result;
+  *value = values[0];
+  Trace("write", open_[handle], details.dwControlID, value);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT SimMixer::AccessValue(MixerHandle handle, const MixerControlDetails& details,
+                               std::size_t bufferLength, std::string_view event,
+                               std::int32_t*& value) {
   Device* device = DeviceOf(handle);
   if (device == nullptr) return MMSYSERR_INVALHANDLE;
-  const std::uint32_t index = open_[handle];
   const auto found = device->values.find(details.dwControlID);
   if (found == device->values.end()) return MIXERR_INVALCONTROL;
-  if (!FitsRequest(details, values.size())) return MMSYSERR_INVALPARAM;
-  if (device->description.refuseWrite) {
-    Trace("write", index, details.dwControlID, nullptr);
+  if (!FitsRequest(details, bufferLength)) return MMSYSERR_INVALPARAM;
+  const bool refused =
+      event == "read" ? device->description.refuseRead : device->description.refuseWrite;
+  if (refused) {
+    Trace(event, open_[handle], details.dwControlID, nullptr);
     return MMSYSERR_ERROR;
   }
-  found->second = values[0];
-  Trace("write", index, details.dwControlID, &found->second);
+  value = &found->second;
   return MMSYSERR_NOERROR;
 }
 

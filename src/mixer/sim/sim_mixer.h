@@ -1,4 +1,4 @@
-// The mixer seam on simulated mixer devices built from SimMixerDeviceSpec.
+// The mixer seam on simulated mixer devices built from SimMixerDescription.
 // Each device presents a speakers destination (mute switch and volume fader)
 // when it has playback, then a recording destination with a mute switch when
 // it has recording. Values persist across opens. Used from one thread.
@@ -12,7 +12,7 @@
 
 #include "mixer/line_layout.h"
 #include "mixer/mixer_api.h"
-#include "mixer/sim/sim_mixer_spec.h"
+#include "mixer/sim/sim_mixer_description.h"
 
 namespace kr35 {
 
@@ -23,7 +23,7 @@ using SimMixerTrace = std::function<void(std::string_view line)>;
 
 class SimMixer : public MixerApi {
  public:
-  explicit SimMixer(std::vector<SimMixerDeviceSpec> devices, SimMixerTrace trace = {});
+  explicit SimMixer(std::vector<SimMixerDescription> devices, SimMixerTrace trace = {});
 
   void SetTrace(SimMixerTrace trace) { trace_ = std::move(trace); }
 
@@ -47,12 +47,16 @@ class SimMixer : public MixerApi {
 
  private:
   struct Device {
-    SimMixerDeviceSpec description;
+    SimMixerDescription description;
     std::vector<LayoutLine> lines;
     std::map<std::uint32_t, std::int32_t> values;  // by control id
   };
 
   Device* DeviceOf(MixerHandle handle);
+  // The value a read or write ("read", "write") of `details` reaches, after
+  // the checks both make; a refused one is traced.
+  MMRESULT AccessValue(MixerHandle handle, const MixerControlDetails& details,
+                       std::size_t bufferLength, std::string_view event, std::int32_t*& value);
   void Trace(std::string_view event, std::uint32_t deviceIndex, std::uint32_t controlId,
              const std::int32_t* value);
 

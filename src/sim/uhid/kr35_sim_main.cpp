@@ -12,8 +12,6 @@
 #include <iostream>
 
 #include "record/recording.h"
-#include "sim/flash_state.h"
-#include "sim/scenario.h"
 #include "sim/sim_hid_backend.h"
 #include "sim/uhid/uhid_adapter_bridge.h"
 #include "sim/uhid/uhid_node_check.h"
@@ -78,27 +76,10 @@ int main(int argc, char** argv) {
     return replay.Diagnosis().empty() ? 0 : 1;  // the message went out as it happened
   }
 
-  Scenario scenario;
-  if (!scenarioPath.empty()) {
-    auto loaded = LoadScenarioFile(scenarioPath, error);
-    if (!loaded) return Fail(error);  // names the file
-    scenario = std::move(*loaded);
-  }
-  const HidSettings settings = scenario.hid;
-  SimOptions options;
-  options.tracePath = tracePath;
-  auto backend = SimHidBackend::Create(std::move(scenario), options, error);
-  if (!backend) return Fail(error);
-  if (!statePath.empty()) {
-    std::optional<FlashState> flash;
-    if (!OpenFlashStateFile(statePath, flash, error)) return Fail(error);
-    if (flash) backend->SetFlash(std::move(*flash));
-  }
-
-  UhidAdapterBridge bridge(*backend, settings, openUhid, stdout);
+  auto backend = SimHidBackend::Open(scenarioPath, {tracePath, statePath}, error);
+  if (!backend) return Fail(error);  // names the file
+  UhidAdapterBridge bridge(*backend, backend->LoadedScenario().hid, openUhid, stdout);
   const bool served = bridge.Run(stop.Get(), error);
-  if (!statePath.empty() && !SaveFlashState(backend->Flash(), statePath, error)) {
-    return Fail(statePath + ": " + error);
-  }
+  if (!backend->SaveState(error)) return Fail(statePath + ": " + error);
   return served ? 0 : Fail(error);
 }

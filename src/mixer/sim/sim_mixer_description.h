@@ -11,7 +11,7 @@
 
 namespace kr35 {
 
-struct SimMixerDeviceSpec {
+struct SimMixerDescription {
   std::string name;            // product name; cut to 31 bytes at a character boundary
   bool hasRecording = true;    // a recording destination with a mute switch
   std::int32_t muteValue = 0;  // that switch's starting value
@@ -28,14 +28,14 @@ inline constexpr std::size_t kMaxSimMixers = 64;
 
 // One mixer named kDefaultSimMixerName with a recording mute switch at 0:
 // what a scenario without a "mixers" key gets.
-std::vector<SimMixerDeviceSpec> DefaultSimMixers();
+std::vector<SimMixerDescription> DefaultSimMixers();
 
 // Parses the value of a scenario's "mixers" key: an array of objects with
 // "name" (required) and the optional keys "hasRecording", "muteValue",
 // "hasPlayback", "refuseOpen", "refuseRead", "refuseWrite", "refuseClose".
 // A null value gives DefaultSimMixers(). On failure returns false, leaves
 // `devices` unchanged and says why in `error`.
-bool ParseSimMixers(const nlohmann::json& mixers, std::vector<SimMixerDeviceSpec>& devices,
+bool ParseSimMixers(const nlohmann::json& mixers, std::vector<SimMixerDescription>& devices,
                     std::string& error);
 
 }  // namespace kr35

@@ -1,6 +1,8 @@
-#include "mixer/sim/sim_mixer_spec.h"
+#include "mixer/sim/sim_mixer_description.h"
 
 #include <limits>
+#include <string_view>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -38,7 +40,24 @@ bool ReadValue(const nlohmann::json& value, const std::string& where, std::int32
   return false;
 }
 
-bool ParseDevice(const nlohmann::json& entry, const std::string& where, SimMixerDeviceSpec& device,
+// The keys that switch a part of the mixer on or off.
+constexpr std::pair<std::string_view, bool SimMixerDescription::*> kFlagKeys[] = {
+    {"hasRecording", &SimMixerDescription::hasRecording},
+    {"hasPlayback", &SimMixerDescription::hasPlayback},
+    {"refuseOpen", &SimMixerDescription::refuseOpen},
+    {"refuseRead", &SimMixerDescription::refuseRead},
+    {"refuseWrite", &SimMixerDescription::refuseWrite},
+    {"refuseClose", &SimMixerDescription::refuseClose},
+};
+
+bool SimMixerDescription::*FlagOf(std::string_view key) {
+  for (const auto& [name, flag] : kFlagKeys) {
+    if (name == key) return flag;
+  }
+  return nullptr;
+}
+
+bool ParseDevice(const nlohmann::json& entry, const std::string& where, SimMixerDescription& device,
                  std::string& error) {
   if (!entry.is_object()) {
     error = where + " must be an object";
@@ -59,18 +78,8 @@ bool ParseDevice(const nlohmann::json& entry, const std::string& where, SimMixer
         error = field + " must be a string";
     } else if (key == "muteValue") {
       ok = ReadValue(value, field, device.muteValue, error);
-    } else if (key == "hasRecording") {
-      ok = ReadBool(value, field, device.hasRecording, error);
-    } else if (key == "hasPlayback") {
-      ok = ReadBool(value, field, device.hasPlayback, error);
-    } else if (key == "refuseOpen") {
-      ok = ReadBool(value, field, device.refuseOpen, error);
-    } else if (key == "refuseRead") {
-      ok = ReadBool(value, field, device.refuseRead, error);
-    } else if (key == "refuseWrite") {
-      ok = ReadBool(value, field, device.refuseWrite, error);
-    } else if (key == "refuseClose") {
-      ok = ReadBool(value, field, device.refuseClose, error);
+    } else if (bool SimMixerDescription::*flag = FlagOf(key)) {
+      ok = ReadBool(value, field, device.*flag, error);
     } else {
       error = field + " is not a mixer setting";
       ok = false;
@@ -82,13 +91,13 @@ bool ParseDevice(const nlohmann::json& entry, const std::string& where, SimMixer
 
 }  // namespace
 
-std::vector<SimMixerDeviceSpec> DefaultSimMixers() {
-  SimMixerDeviceSpec device;
+std::vector<SimMixerDescription> DefaultSimMixers() {
+  SimMixerDescription device;
   device.name = std::string(kDefaultSimMixerName);
   return {device};
 }
 
-bool ParseSimMixers(const nlohmann::json& mixers, std::vector<SimMixerDeviceSpec>& devices,
+bool ParseSimMixers(const nlohmann::json& mixers, std::vector<SimMixerDescription>& devices,
                     std::string& error) {
   if (mixers.is_null()) {
     devices = DefaultSimMixers();
@@ -102,7 +111,7 @@ bool ParseSimMixers(const nlohmann::json& mixers, std::vector<SimMixerDeviceSpec
     error = "mixers holds more than " + std::to_string(kMaxSimMixers) + " entries";
     return false;
   }
-  std::vector<SimMixerDeviceSpec> parsed(mixers.size());
+  std::vector<SimMixerDescription> parsed(mixers.size());
   for (std::size_t i = 0; i < mixers.size(); ++i) {
     if (!ParseDevice(mixers[i], "mixers[" + std::to_string(i) + "]", parsed[i], error)) {
       return false;
