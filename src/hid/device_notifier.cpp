@@ -2,7 +2,7 @@
 
 namespace kr35 {
 
-int DeviceNotifier::Register(DialogQueue* window) {
+int DeviceNotifier::Register(DialogQueue* queue) {
   if (!backend_) return 1;
   const PlatformVersion version = backend_->GetPlatformVersion();
   // The one platform release (4.10 with service pack "?A...") that cannot take the registration.
@@ -10,8 +10,8 @@ int DeviceNotifier::Register(DialogQueue* window) {
       version.servicePack[1] == 'A') {
     return 1;
   }
-  notifyWindow_ = window;
-  if (!registration_) registration_ = backend_->Register(notifyWindow_);
+  notifyQueue_ = queue;
+  if (!registration_) registration_ = backend_->Register(notifyQueue_);
   return 1;
 }
 

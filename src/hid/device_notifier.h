@@ -15,15 +15,14 @@ class DeviceNotifier {
   DeviceNotifier(const DeviceNotifier&) = delete;
   DeviceNotifier& operator=(const DeviceNotifier&) = delete;
 
-  // Registers `window` for HID interface notices; always returns 1. A failed
+  // Registers `queue` for HID interface notices; always returns 1. A failed
   // registration is silent. A second call while registered keeps the first
-  // registration (and its window).
-  int Register(DialogQueue* window);
-  bool IsRegistered() const { return registration_ != nullptr; }
+  // registration (and its queue).
+  int Register(DialogQueue* queue);
 
  private:
   DeviceNotificationBackend* backend_;
-  DialogQueue* notifyWindow_ = nullptr;
+  DialogQueue* notifyQueue_ = nullptr;
   std::unique_ptr<NotificationRegistration> registration_;
 };
 

@@ -5,7 +5,11 @@
 namespace kr35 {
 namespace {
 
-// Button codes of input report 1, byte 1, and the consumer usage each posts.
+// The adapter's input reports: consumer buttons, and the response frame.
+constexpr std::uint8_t kButtonReportId = 1;
+constexpr std::uint8_t kResponseReportId = 3;
+
+// Button codes of the button report, byte 1, and the consumer usage each posts.
 constexpr std::uint16_t kConsumerPage = 0x0C;
 
 bool ButtonCodeUsage(std::uint8_t code, std::uint16_t& usage) {
@@ -25,8 +29,8 @@ bool ButtonCodeUsage(std::uint8_t code, std::uint16_t& usage) {
   }
 }
 
-void Post(DialogQueue* window, std::uintptr_t page, std::intptr_t usage) {
-  window->Post(DialogMessage{WM_HID_EVENT, page, usage});
+void Post(DialogQueue* queue, std::uintptr_t page, std::intptr_t usage) {
+  queue->Post(DialogMessage{WM_HID_EVENT, page, usage});
 }
 
 // One read step: start a read when none is pending, then wait one slice for it.
@@ -63,7 +67,7 @@ void DecodeReport(ReaderContext& context) {
   InputReport& report = context.inputReport;
   const PreparsedData* parsed = context.preparsedData;
   const std::uint8_t reportId = report.reportBuffer.empty() ? 0 : report.reportBuffer[0];
-  if (reportId == 1) {
+  if (reportId == kButtonReportId) {
     std::fill(report.usageList.begin(), report.usageList.end(), UsageAndPage{});
     report.usageCount = std::min<std::uint32_t>(
         report.buttonCapCount, static_cast<std::uint32_t>(report.usageList.size()));
@@ -74,7 +78,7 @@ void DecodeReport(ReaderContext& context) {
     }
     report.usageCount = std::min<std::uint32_t>(
         report.usageCount, static_cast<std::uint32_t>(report.usageList.size()));
-  } else if (reportId == 3) {
+  } else if (reportId == kResponseReportId) {
     // Every qualifying value capability is tried in order; the latch is cleared
     // before each, so it holds what the last one yielded.
     report.responseRead = false;
@@ -93,19 +97,19 @@ void DecodeReport(ReaderContext& context) {
 }
 
 void DispatchReport(ReaderContext& context) {
-  DialogQueue* window = context.notifyWindow;
-  if (!window) return;
+  DialogQueue* queue = context.notifyQueue;
+  if (!queue) return;
   const InputReport& report = context.inputReport;
   const std::uint8_t reportId = report.reportBuffer[0];
-  if (reportId == 1) {
+  if (reportId == kButtonReportId) {
     std::uint16_t usage = 0;
     if (report.reportBuffer.size() > 1 && ButtonCodeUsage(report.reportBuffer[1], usage)) {
-      Post(window, kConsumerPage, usage);
+      Post(queue, kConsumerPage, usage);
     }
     for (std::uint32_t i = 0; i < report.usageCount; ++i) {
-      Post(window, report.usageList[i].usagePage, report.usageList[i].usage);
+      Post(queue, report.usageList[i].usagePage, report.usageList[i].usage);
     }
-  } else if (reportId == 3 && report.responseRead) {
+  } else if (reportId == kResponseReportId && report.responseRead) {
     // A report whose value array could not be read is no response: its zeroed
     // latch would read as RSP_ACK. The waiting attempt times out instead.
     context.responseEvent->Set();
@@ -123,9 +127,9 @@ HidChannel::~HidChannel() {
   HidChannel::Close();
 }
 
-int HidChannel::SetNotifyWindow(DialogQueue* window) {
+int HidChannel::SetNotifyWindow(DialogQueue* queue) {
   std::lock_guard lock(readerContext_.mutex);
-  readerContext_.notifyWindow = window;
+  readerContext_.notifyQueue = queue;
   return 1;
 }
 
@@ -152,8 +156,8 @@ int HidChannel::Open(const std::string& path) {
 
   readerContext_.readHandle = readHandle_.get();
   readerContext_.preparsedData = preparsedData_.get();
-  readerContext_.stopEvent = std::make_unique<Event>();
-  readerContext_.doneEvent = std::make_unique<Event>();
+  readerContext_.stopEvent = std::make_unique<AutoResetEvent>();
+  readerContext_.doneEvent = std::make_unique<AutoResetEvent>();
   readerContext_.responseEvent = &outputReport_.responseEvent;
   readerContext_.readSlice = timing_.readSlice;
   readerThread_ = std::thread(&HidChannel::ReaderProcedure, std::ref(readerContext_));

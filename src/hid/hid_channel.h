@@ -9,8 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "hid/auto_reset_event.h"
 #include "hid/dialog_queue.h"
-#include "hid/event.h"
 #include "hid/hid_device.h"
 #include "hid/hid_report.h"
 #include "protocol/command_port.h"
@@ -20,14 +20,14 @@ namespace kr35 {
 
 // The block shared with the reader thread.
 struct ReaderContext {
-  std::mutex mutex;  // the channel lock: notify window, response latch, dispatch
-  std::unique_ptr<Event> stopEvent;
-  std::unique_ptr<Event> doneEvent;
+  std::mutex mutex;  // the channel lock: notify queue, response latch, dispatch
+  std::unique_ptr<AutoResetEvent> stopEvent;
+  std::unique_ptr<AutoResetEvent> doneEvent;
   HidReadHandle* readHandle = nullptr;
   const PreparsedData* preparsedData = nullptr;
   InputReport inputReport;
-  DialogQueue* notifyWindow = nullptr;  // while null, input reports are read and dropped
-  Event* responseEvent = nullptr;
+  DialogQueue* notifyQueue = nullptr;  // while null, input reports are read and dropped
+  AutoResetEvent* responseEvent = nullptr;
   std::chrono::milliseconds readSlice{1000};
 };
 
@@ -39,7 +39,8 @@ class HidChannel : public HidDevice, public CommandPort {
   void Close() override;
   int Open(const std::string& path) override;
 
-  int SetNotifyWindow(DialogQueue* window);
+  // Where button events go; null drops them (and every response).
+  int SetNotifyWindow(DialogQueue* queue);
   int WriteCommand(std::span<const std::uint8_t> frame) {
     return outputReport_.WriteCommand(frame);
   }

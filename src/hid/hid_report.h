@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "hid/event.h"
+#include "hid/auto_reset_event.h"
 #include "hid/hid_io.h"
 #include "hid/report_parsing.h"
 #include "protocol/frames.h"
@@ -58,7 +58,7 @@ class OutputReport : public HidReport {
   int WriteCommand(std::span<const std::uint8_t> frame);
 
   std::unique_ptr<HidWriteHandle> writeHandle;
-  Event responseEvent;  // set by the reader when a response was latched
+  AutoResetEvent responseEvent;  // set by the reader when a response was latched
 };
 
 }  // namespace kr35

@@ -17,8 +17,6 @@ inline constexpr HidpStatus HIDP_STATUS_INVALID_REPORT_LENGTH = 0xC0110003;
 inline constexpr HidpStatus HIDP_STATUS_USAGE_NOT_FOUND = 0xC0110004;
 inline constexpr HidpStatus HIDP_STATUS_BUFFER_TOO_SMALL = 0xC0110007;
 inline constexpr HidpStatus HIDP_STATUS_INCOMPATIBLE_REPORT_ID = 0xC011000A;
-inline constexpr HidpStatus HIDP_STATUS_NOT_VALUE_ARRAY = 0xC011000B;
-inline constexpr HidpStatus HIDP_STATUS_INVALID_PREPARSED_DATA = 0xC0110001;
 
 enum class HidReportType : std::uint8_t { kInput = 0, kOutput = 1, kFeature = 2 };
 

@@ -129,15 +129,15 @@ bool DecodeResponse(const ResponseFrame& response, std::string& text) {
     case RSP_NAK_BUSY:
       text = "RSP_NAK_BUSY";
       return true;
-    case 4:
-    case 7:
-    case 8:
-    case 9:
-    case 26:
-    case 27:
+    case RSP_DATA_PAIR_4:
+    case RSP_DATA_PAIR_7:
+    case RSP_DATA_PAIR_8:
+    case RSP_DATA_PAIR_9:
+    case RSP_DATA_PAIR_26:
+    case RSP_DATA_PAIR_27:
       text = Format("0x%x, 0x%x ", SignedBits(b1), SignedBits(b2));
       return true;
-    case 5:
+    case RSP_SINGLE_VALUE_5:
       text = Format("%d ", Signed(b1));
       return true;
     case RSP_UPGRADE_STATUS:

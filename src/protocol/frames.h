@@ -27,6 +27,14 @@ inline constexpr std::uint8_t RSP_ACK = 0;
 inline constexpr std::uint8_t RSP_NAK_CMD = 1;
 inline constexpr std::uint8_t RSP_NAK_DSP = 2;
 inline constexpr std::uint8_t RSP_NAK_BUSY = 3;
+// Answers known only by their shape: two signed data bytes, or one.
+inline constexpr std::uint8_t RSP_DATA_PAIR_4 = 4;
+inline constexpr std::uint8_t RSP_SINGLE_VALUE_5 = 5;
+inline constexpr std::uint8_t RSP_DATA_PAIR_7 = 7;
+inline constexpr std::uint8_t RSP_DATA_PAIR_8 = 8;
+inline constexpr std::uint8_t RSP_DATA_PAIR_9 = 9;
+inline constexpr std::uint8_t RSP_DATA_PAIR_26 = 26;
+inline constexpr std::uint8_t RSP_DATA_PAIR_27 = 27;
 inline constexpr std::uint8_t RSP_UPGRADE_STATUS = 20;
 inline constexpr std::uint8_t RSP_VERSIONS = 28;
 inline constexpr std::uint8_t RSP_HEADSET_STATUS = 29;

@@ -15,8 +15,8 @@ namespace kr35::test {
 namespace {
 
 constexpr ResponseFrame kZero{};
-constexpr ResponseFrame kVersions{0x1C, 0x04, 0x01, 0x07, 0x01};
-constexpr ResponseFrame kStatusBusy{0x14, 0x02, 0, 0, 0};
+constexpr ResponseFrame kVersions{RSP_VERSIONS, 0x04, 0x01, 0x07, 0x01};
+constexpr ResponseFrame kStatusBusy{RSP_UPGRADE_STATUS, UPGRADE_BUSY, 0, 0, 0};
 
 std::vector<std::uint8_t> Bytes(const ResponseFrame& frame) {
   return {frame.begin(), frame.end()};
@@ -54,29 +54,29 @@ TEST_F(ExchangeTest, LastResponseChangesOnlyWhenAResponseIsTaken) {
   EXPECT_EQ(channel_->LastResponse(), kZero);
 
   AnswerWith(std::nullopt);
-  EXPECT_FALSE(channel_->ExchangeOnce(MakeQueryFrame(0x1C), text));
+  EXPECT_FALSE(channel_->ExchangeOnce(MakeQueryFrame(CMD_VERSIONS), text));
   EXPECT_EQ(text, "");
   EXPECT_EQ(channel_->LastResponse(), kZero);
 
   AnswerWith(kVersions);
-  EXPECT_TRUE(channel_->ExchangeOnce(MakeQueryFrame(0x1C), text));
+  EXPECT_TRUE(channel_->ExchangeOnce(MakeQueryFrame(CMD_VERSIONS), text));
   EXPECT_EQ(text, "USB 0104, DSP 0107");
   EXPECT_EQ(channel_->LastResponse(), kVersions);
 
   AnswerWith(kStatusBusy);  // taken, then rejected
-  EXPECT_FALSE(channel_->ExchangeOnce(MakeQueryFrame(0x14), text));
+  EXPECT_FALSE(channel_->ExchangeOnce(MakeQueryFrame(CMD_UPGRADE_STATUS), text));
   EXPECT_EQ(text, "UPGRADE_BUSY");
   EXPECT_EQ(channel_->LastResponse(), kStatusBusy);
 
   AnswerWith(std::nullopt);
   text = "stale";
-  EXPECT_FALSE(channel_->ExchangeOnce(MakeQueryFrame(0x1C), text));
+  EXPECT_FALSE(channel_->ExchangeOnce(MakeQueryFrame(CMD_VERSIONS), text));
   EXPECT_EQ(text, "");
   EXPECT_EQ(channel_->LastResponse(), kStatusBusy);
 
   AnswerWith(kVersions);
   backend_.ScriptWriteResults({false});
-  EXPECT_FALSE(channel_->ExchangeOnce(MakeQueryFrame(0x1C), text));
+  EXPECT_FALSE(channel_->ExchangeOnce(MakeQueryFrame(CMD_VERSIONS), text));
   EXPECT_EQ(channel_->LastResponse(), kStatusBusy);
   EXPECT_EQ(backend_.QueuedInputs(), 0u);  // a failed write got no answer
 }
@@ -86,8 +86,8 @@ TEST_F(ExchangeTest, FailedWriteEndsTheAttemptWithoutWaiting) {
   backend_.ScriptWriteResults({false, false, false, false});
   std::string text;
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(channel_->ExchangeOnce(MakeQueryFrame(0x1C), text));
-  EXPECT_FALSE(SendCommand(*channel_, FastTiming(), MakeQueryFrame(0x1C), text));
+  EXPECT_FALSE(channel_->ExchangeOnce(MakeQueryFrame(CMD_VERSIONS), text));
+  EXPECT_FALSE(SendCommand(*channel_, FastTiming(), MakeQueryFrame(CMD_VERSIONS), text));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
   EXPECT_EQ(backend_.Writes().size(), 4u);
   EXPECT_EQ(channel_->LastResponse(), kZero);
@@ -99,20 +99,20 @@ TEST_F(ExchangeTest, FailedWriteEndsTheAttemptWithoutWaiting) {
 TEST_F(ExchangeTest, StrayResponseNeverEndsTheNextWait) {
   std::string text;
   AnswerWith(kVersions);
-  ASSERT_TRUE(channel_->ExchangeOnce(MakeQueryFrame(0x1C), text));
+  ASSERT_TRUE(channel_->ExchangeOnce(MakeQueryFrame(CMD_VERSIONS), text));
 
   AnswerWith(std::nullopt);
-  backend_.PushReport(ResponseReport({0x05, 0x2A, 0, 0, 0}));
+  backend_.PushReport(ResponseReport({RSP_SINGLE_VALUE_5, 0x2A, 0, 0, 0}));
   ASSERT_TRUE(backend_.WaitForReaderIdle());
-  EXPECT_FALSE(channel_->ExchangeOnce(MakeQueryFrame(0x1C), text));
+  EXPECT_FALSE(channel_->ExchangeOnce(MakeQueryFrame(CMD_VERSIONS), text));
   EXPECT_EQ(text, "");
   EXPECT_EQ(channel_->LastResponse(), kVersions);
 
   // The next answer replaces the stray one in the latch before it is taken.
-  backend_.PushReport(ResponseReport({0x05, 0x2A, 0, 0, 0}));
+  backend_.PushReport(ResponseReport({RSP_SINGLE_VALUE_5, 0x2A, 0, 0, 0}));
   ASSERT_TRUE(backend_.WaitForReaderIdle());
   AnswerWith(kStatusBusy);
-  EXPECT_FALSE(channel_->ExchangeOnce(MakeQueryFrame(0x14), text));
+  EXPECT_FALSE(channel_->ExchangeOnce(MakeQueryFrame(CMD_UPGRADE_STATUS), text));
   EXPECT_EQ(channel_->LastResponse(), kStatusBusy);
 }
 
@@ -121,10 +121,10 @@ TEST_F(ExchangeTest, WriteHandleThatWontOpenLeavesReadingWorking) {
   device.opensForWrite = false;
   Open(FastTiming(), device);
   EXPECT_TRUE(channel_->IsOpen());
-  EXPECT_EQ(channel_->WriteCommand(MakeQueryFrame(0x1C)), 0);
+  EXPECT_EQ(channel_->WriteCommand(MakeQueryFrame(CMD_VERSIONS)), 0);
   std::string text;
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(channel_->ExchangeOnce(MakeQueryFrame(0x1C), text));
+  EXPECT_FALSE(channel_->ExchangeOnce(MakeQueryFrame(CMD_VERSIONS), text));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
   EXPECT_TRUE(backend_.Writes().empty());
 
@@ -151,7 +151,7 @@ TEST_F(ExchangeTest, WritesExactlyTheCommandArrayLengthOfFrameBytes) {
     for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<std::uint8_t>(0x80 + i);
     std::string text;
     ASSERT_TRUE(channel_->ExchangeOnce(frame, text));
-    ASSERT_TRUE(channel_->ExchangeOnce(MakeCodeFrame(0x13), text));
+    ASSERT_TRUE(channel_->ExchangeOnce(MakeCodeFrame(CMD_USB_FINISH), text));
 
     const auto writes = backend_.Writes();
     ASSERT_GE(writes.size(), 2u);
@@ -170,11 +170,11 @@ TEST_F(ExchangeTest, WritesExactlyTheCommandArrayLengthOfFrameBytes) {
 TEST_F(ExchangeTest, SendCommandRetriesRejectedAnswersThroughTheReader) {
   int answered = 0;
   backend_.SetWriteHook([&](auto) {
-    const ResponseFrame nak{0x02, 0, 0, 0, 0};
+    const ResponseFrame nak{RSP_NAK_DSP, 0, 0, 0, 0};
     backend_.PushReport(ResponseReport(Bytes(++answered < 3 ? nak : kZero)));
   });
   std::string text;
-  EXPECT_TRUE(SendCommand(*channel_, FastTiming(), MakeWordFrame(0x0F, 189), text));
+  EXPECT_TRUE(SendCommand(*channel_, FastTiming(), MakeWordFrame(CMD_USB_START, 189), text));
   EXPECT_EQ(text, "RSP_ACK");
   const auto writes = backend_.Writes();
   ASSERT_EQ(writes.size(), 3u);

@@ -20,7 +20,7 @@ TEST(HidChannelLifecycle, CloseOnANeverOpenedChannelChangesNothing) {
   EXPECT_FALSE(channel.IsOpen());
   EXPECT_FALSE(channel.ReaderStarted());
   EXPECT_TRUE(backend.Log().empty());
-  EXPECT_EQ(channel.WriteCommand(MakeQueryFrame(0x1C)), 0);
+  EXPECT_EQ(channel.WriteCommand(MakeQueryFrame(CMD_VERSIONS)), 0);
 }
 
 TEST(HidChannelLifecycle, CloseWakesAnOutstandingReadAndReopenStartsClean) {
@@ -49,10 +49,10 @@ TEST(HidChannelLifecycle, CloseWakesAnOutstandingReadAndReopenStartsClean) {
   ASSERT_TRUE(backend.WaitForReaderIdle());
   EXPECT_EQ(backend.GetStats().startReads, stats.startReads + 1);
   backend.SetWriteHook([&](auto) {
-    backend.PushReport(ResponseReport({0x1C, 0x04, 0x01, 0x07, 0x01}));
+    backend.PushReport(ResponseReport({RSP_VERSIONS, 0x04, 0x01, 0x07, 0x01}));
   });
   std::string text;
-  EXPECT_TRUE(channel.ExchangeOnce(MakeQueryFrame(0x1C), text));
+  EXPECT_TRUE(channel.ExchangeOnce(MakeQueryFrame(CMD_VERSIONS), text));
   EXPECT_EQ(text, "USB 0104, DSP 0107");
 }
 
@@ -64,7 +64,7 @@ TEST(HidChannelLifecycle, ReopenKeepsBuffersOfUnchangedLengthsAndResizesOthers) 
   auto openAndWrite = [&] {
     EXPECT_EQ(channel.FindAdapter(), 1);
     EXPECT_TRUE(backend.WaitForReaderIdle());
-    EXPECT_EQ(channel.WriteCommand(MakeQueryFrame(0x1C)), 1);
+    EXPECT_EQ(channel.WriteCommand(MakeQueryFrame(CMD_VERSIONS)), 1);
   };
 
   openAndWrite();

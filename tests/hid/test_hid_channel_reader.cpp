@@ -25,7 +25,7 @@ TEST(HidChannelSupport, DefaultLayoutIsTheAdapterSample) {
 // response event of its own so that tests can look at it.
 class ReaderHarness {
  public:
-  ReaderHarness(FakeHidBackend& backend, DialogQueue* window) {
+  ReaderHarness(FakeHidBackend& backend, DialogQueue* queue) {
     handle_ = backend.OpenRead("adapter", nullptr);
     parsed_ = ParseReportDescriptor(kAdapterDescriptor);
     HidpCaps caps;
@@ -37,10 +37,10 @@ class ReaderHarness {
     input.SetUpValueCaps(caps.numberInputValueCaps);
     context_.readHandle = handle_.get();
     context_.preparsedData = parsed_.get();
-    context_.stopEvent = std::make_unique<Event>();
-    context_.doneEvent = std::make_unique<Event>();
+    context_.stopEvent = std::make_unique<AutoResetEvent>();
+    context_.doneEvent = std::make_unique<AutoResetEvent>();
     context_.responseEvent = &responseEvent;
-    context_.notifyWindow = window;
+    context_.notifyQueue = queue;
     thread_ = std::thread(&HidChannel::ReaderProcedure, std::ref(context_));
   }
   ~ReaderHarness() {
@@ -49,7 +49,7 @@ class ReaderHarness {
     thread_.join();
   }
 
-  Event responseEvent;
+  AutoResetEvent responseEvent;
 
  private:
   std::unique_ptr<HidReadHandle> handle_;
@@ -58,17 +58,17 @@ class ReaderHarness {
   std::thread thread_;
 };
 
-TEST(HidChannelReader, ResponseSetsTheEventOnlyOnceAWindowIsKnown) {
-  for (const bool withWindow : {false, true}) {
-    SCOPED_TRACE(withWindow ? "with window" : "without window");
+TEST(HidChannelReader, ResponseSetsTheEventOnlyOnceAQueueIsKnown) {
+  for (const bool withQueue : {false, true}) {
+    SCOPED_TRACE(withQueue ? "with a queue" : "without a queue");
     FakeHidBackend backend({AdapterDevice()});
     RecordingQueue queue;
-    ReaderHarness reader(backend, withWindow ? &queue : nullptr);
-    backend.PushReport(ResponseReport({0x00, 0, 0, 0, 0}));
+    ReaderHarness reader(backend, withQueue ? &queue : nullptr);
+    backend.PushReport(ResponseReport({RSP_ACK, 0, 0, 0, 0}));
     backend.PushReport(ButtonReport(0x48, 0x01));
     ASSERT_TRUE(backend.WaitForReaderIdle());
-    EXPECT_EQ(reader.responseEvent.TryWait(), withWindow);
-    EXPECT_EQ(queue.Messages().size(), withWindow ? 2u : 0u);
+    EXPECT_EQ(reader.responseEvent.TryWait(), withQueue);
+    EXPECT_EQ(queue.Messages().size(), withQueue ? 2u : 0u);
   }
 }
 
@@ -141,10 +141,12 @@ TEST(HidChannelReader, UnknownReportIdOrReadErrorEndsTheReaderForGood) {
                                        : backend.WaitForInputsTaken());
 
     // Later reports are not read: the response never arrives.
-    backend.SetWriteHook([&](auto) { backend.PushReport(ResponseReport({0x1C, 4, 1, 7, 1})); });
+    backend.SetWriteHook([&](auto) {
+      backend.PushReport(ResponseReport({RSP_VERSIONS, 4, 1, 7, 1}));
+    });
     std::string text = "old";
     const auto writesBefore = backend.Writes().size();
-    EXPECT_FALSE(channel.ExchangeOnce(MakeQueryFrame(0x1C), text));
+    EXPECT_FALSE(channel.ExchangeOnce(MakeQueryFrame(CMD_VERSIONS), text));
     EXPECT_EQ(backend.Writes().size(), writesBefore + 1);
     EXPECT_TRUE(text.empty());
     EXPECT_EQ(backend.QueuedInputs(), 1u);
@@ -174,21 +176,26 @@ TEST(HidChannelReader, LatchHoldsTheLastQualifyingValueArray) {
   const std::vector<Case> cases = {
       {"one 5-byte array",
        {5},
-       {0x1C, 0x04, 0x01, 0x07, 0x01},
+       {RSP_VERSIONS, 0x04, 0x01, 0x07, 0x01},
        true,
-       {0x1C, 0x04, 0x01, 0x07, 0x01},
+       {RSP_VERSIONS, 0x04, 0x01, 0x07, 0x01},
        "USB 0104, DSP 0107"},
-      {"6-byte array does not fit", {6}, {0x1C, 1, 2, 3, 4, 5}, false, {}, ""},
-      {"16-byte array does not fit", {16}, std::vector<std::uint8_t>(16, 0x1C), false, {}, ""},
+      {"6-byte array does not fit", {6}, {RSP_VERSIONS, 1, 2, 3, 4, 5}, false, {}, ""},
+      {"16-byte array does not fit",
+       {16},
+       std::vector<std::uint8_t>(16, RSP_VERSIONS),
+       false,
+       {},
+       ""},
       {"two arrays: last wins",
        {5, 5},
-       {0x1C, 0x04, 0x01, 0x07, 0x01, 0x05, 0xFE, 0, 0, 0},
+       {RSP_VERSIONS, 0x04, 0x01, 0x07, 0x01, RSP_SINGLE_VALUE_5, 0xFE, 0, 0, 0},
        true,
-       {0x05, 0xFE, 0, 0, 0},
+       {RSP_SINGLE_VALUE_5, 0xFE, 0, 0, 0},
        "-2 "},
       {"two arrays: the last cannot be read",
        {5, 6},
-       {0x1C, 0x04, 0x01, 0x07, 0x01, 0x05, 0xFE, 0, 0, 0, 0},
+       {RSP_VERSIONS, 0x04, 0x01, 0x07, 0x01, RSP_SINGLE_VALUE_5, 0xFE, 0, 0, 0, 0},
        false,
        {},
        ""},
@@ -206,7 +213,7 @@ TEST(HidChannelReader, LatchHoldsTheLastQualifyingValueArray) {
     ASSERT_EQ(channel.FindAdapter(), 1);
     std::string text = "stale";
     backend.SetWriteHook([&](auto) { backend.PushReport(ResponseReport(c.payload)); });
-    EXPECT_EQ(channel.ExchangeOnce(MakeQueryFrame(0x1C), text), c.answered);
+    EXPECT_EQ(channel.ExchangeOnce(MakeQueryFrame(CMD_VERSIONS), text), c.answered);
     EXPECT_EQ(channel.LastResponse(), c.expected);
     EXPECT_EQ(text, c.text);
   }

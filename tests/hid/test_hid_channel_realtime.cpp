@@ -32,7 +32,7 @@ class RealTimeExchange : public ::testing::Test {
 TEST_F(RealTimeExchange, SilentAdapterAttemptWaitsTwoSeconds) {
   std::string text;
   const auto start = Clock::now();
-  EXPECT_FALSE(channel_.ExchangeOnce(MakeQueryFrame(0x1C), text));
+  EXPECT_FALSE(channel_.ExchangeOnce(MakeQueryFrame(CMD_VERSIONS), text));
   const double elapsed = MillisecondsSince(start);
   EXPECT_GE(elapsed, 1900);
   EXPECT_LE(elapsed, 3000);
@@ -43,7 +43,7 @@ TEST_F(RealTimeExchange, TwoAttemptsWaitTwiceWithOnePauseBetween) {
   timing.attempts = 2;
   std::string text = "stale";
   const auto start = Clock::now();
-  EXPECT_FALSE(SendCommand(channel_, timing, MakeQueryFrame(0x1C), text));
+  EXPECT_FALSE(SendCommand(channel_, timing, MakeQueryFrame(CMD_VERSIONS), text));
   const double elapsed = MillisecondsSince(start);
   EXPECT_GE(elapsed, 4900);  // 2000 + 1000 + 2000
   EXPECT_LE(elapsed, 6500);

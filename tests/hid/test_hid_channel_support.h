@@ -1,14 +1,12 @@
 // Shared pieces of the channel tests: adapter-like report descriptors with
-// other layouts, a recording dialog queue, and report builders.
+// other layouts, report builders, and the recording dialog queue.
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <vector>
 
-#include "hid/dialog_queue.h"
+#include "hid/recording_queue.h"
 #include "protocol/timing.h"
 
 namespace kr35::test {
@@ -76,35 +74,5 @@ inline Timing ShortWaitTiming() {
   timing.responseWait = std::chrono::milliseconds(200);
   return timing;
 }
-
-// A dialog queue that records every message posted to it.
-class RecordingQueue : public DialogQueue {
- public:
-  void Post(const DialogMessage& message) override {
-    std::lock_guard lock(mutex_);
-    messages_.push_back(message);
-    changed_.notify_all();
-  }
-  std::vector<DialogMessage> Messages() const {
-    std::lock_guard lock(mutex_);
-    return messages_;
-  }
-  // The (wParam, lParam) pairs posted since the last call.
-  std::vector<std::pair<std::uintptr_t, std::intptr_t>> TakeEvents() {
-    std::lock_guard lock(mutex_);
-    std::vector<std::pair<std::uintptr_t, std::intptr_t>> events;
-    for (std::size_t i = taken_; i < messages_.size(); ++i) {
-      events.emplace_back(messages_[i].wParam, messages_[i].lParam);
-    }
-    taken_ = messages_.size();
-    return events;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<DialogMessage> messages_;
-  std::size_t taken_ = 0;
-};
 
 }  // namespace kr35::test

@@ -119,7 +119,7 @@ TEST(HidDeviceDiscovery, FindAdapterOnAnOpenChannelStopsItBeforeReopening) {
   ASSERT_EQ(channel.FindAdapter(), 1);
   ASSERT_TRUE(backend.WaitForReaderIdle());
   EXPECT_TRUE(channel.ReaderStarted());
-  Log expected{"OpenRead a1", "OpenWrite a1", "ReaderExit", "CancelRead a1",
+  Log expected{"OpenRead a1",  "OpenWrite a1",  "ReaderExit",  "CancelRead a1",
                "CloseRead a1", "CloseWrite a1", "OpenRead a1", "OpenWrite a1"};
   if (!kFakeTracksReaderExits) std::erase(expected, "ReaderExit");
   EXPECT_EQ(backend.Log(), expected);
@@ -134,7 +134,7 @@ TEST(HidDeviceDiscovery, FindAdapterThatFindsNothingLeavesTheChannelClosed) {
   EXPECT_EQ(channel.FindAdapter(), 0);
   EXPECT_FALSE(channel.IsOpen());
   EXPECT_FALSE(channel.ReaderStarted());
-  EXPECT_EQ(channel.WriteCommand(MakeQueryFrame(0x1C)), 0);
+  EXPECT_EQ(channel.WriteCommand(MakeQueryFrame(CMD_VERSIONS)), 0);
   if (kFakeTracksReaderExits) {
     EXPECT_EQ(backend.GetStats().readerExits, 1);
   }

@@ -98,7 +98,8 @@ TEST(ReaderAllocations, ReaderLoopAllocatesNothingOnceOpen) {
   constexpr int kPairs = 200;
   for (int i = 0; i < kPairs; ++i) {
     backend.PushReport(ButtonReport(0x48, 0x01));
-    backend.PushReport(ResponseReport({0x1C, 0x04, 0x01, static_cast<std::uint8_t>(i), 0x01}));
+    backend.PushReport(
+        ResponseReport({RSP_VERSIONS, 0x04, 0x01, static_cast<std::uint8_t>(i), 0x01}));
   }
   ASSERT_TRUE(backend.WaitForReaderIdle());
   const long after = watchedAllocations.load();

@@ -88,7 +88,7 @@ TEST_F(BridgeTest, AnswersEachOutputReportWithAnInputReport) {
   const std::uint8_t* data = input->u.input2.data;
   EXPECT_EQ(data[0], kSimResponseReportId);
   EXPECT_EQ(std::vector<std::uint8_t>(data + 1, data + 6),
-            (std::vector<std::uint8_t>{28, 0x02, 0x01, 0x04, 0x03}));
+            (std::vector<std::uint8_t>{RSP_VERSIONS, 0x02, 0x01, 0x04, 0x03}));
 }
 
 TEST_F(BridgeTest, RefusesFeatureReportRequestsAtOnce) {

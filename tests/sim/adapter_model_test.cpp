@@ -119,10 +119,10 @@ struct Host {
     for (std::size_t o = 0; o < image.payload.size(); o += kUsbBlockSize) {
       const std::size_t n = std::min(kUsbBlockSize, image.payload.size() - o);
       Send(MakeBlockFrame(CMD_USB_BLOCK, std::span(image.payload).subspan(o, n)));
-      if (last[0] != 0) break;
+      if (last[0] != RSP_ACK) break;
     }
     Send(MakeWordFrame(CMD_USB_END, image.checksum));
-    if (last[0] != 0) return false;
+    if (last[0] != RSP_ACK) return false;
     Send(MakeCodeFrame(CMD_USB_FINISH));
     return true;
   }
@@ -289,7 +289,8 @@ TEST(AdapterModelTest, NewStartDiscardsAPartialUpgrade) {
 TEST(AdapterModelTest, BlocksOutsideAnUpgradeOrBeyondItsCountAreRefused) {
   AdapterModel model({}, 64);
   const std::uint8_t data[] = {9};
-  EXPECT_EQ(Answer(model, MakeBlockFrame(CMD_DSP_BLOCK, data)), (ResponseFrame{1, 1, 0, 0, 0}));
+  EXPECT_EQ(Answer(model, MakeBlockFrame(CMD_DSP_BLOCK, data)),
+            (ResponseFrame{RSP_NAK_CMD, 1, 0, 0, 0}));
   EXPECT_EQ(Answer(model, MakeBlockFrame(CMD_USB_BLOCK, data))[0], RSP_NAK_CMD);
   EXPECT_EQ(Answer(model, MakeWordFrame(CMD_DSP_END, 0))[0], RSP_NAK_CMD);
   EXPECT_EQ(Answer(model, MakeWordFrame(CMD_USB_END, 0))[0], RSP_NAK_CMD);

@@ -54,7 +54,7 @@ TEST(ScenarioTest, ReadsRulesAndHidSettings) {
   EXPECT_EQ(second.match.command, 0x9C);
   EXPECT_EQ(second.match.occurrence, 3);
   EXPECT_EQ(second.answer.kind, RuleAnswer::Kind::kFrame);
-  EXPECT_EQ(second.answer.frame, (ResponseFrame{29, 5, 0, 0, 0}));
+  EXPECT_EQ(second.answer.frame, (ResponseFrame{RSP_HEADSET_STATUS, 5, 0, 0, 0}));
   EXPECT_EQ(second.times, kAlways);
   EXPECT_TRUE(second.process);
   EXPECT_EQ(second.delayMs, 2500);
@@ -82,7 +82,7 @@ TEST(ScenarioTest, ReadsRulesAndHidSettings) {
   EXPECT_EQ(hid.events[1].at.atMs, 100);
   EXPECT_EQ(hid.events[2].kind, HidEvent::Kind::kUnplug);
   EXPECT_EQ(hid.events[2].replugAfterMs, 300);
-  EXPECT_EQ(hid.events[3].bytes, (std::vector<std::uint8_t>{29, 1, 0, 0, 0}));
+  EXPECT_EQ(hid.events[3].bytes, (std::vector<std::uint8_t>{RSP_HEADSET_STATUS, 1, 0, 0, 0}));
 }
 
 TEST(ScenarioTest, RejectsBadScenariosNamingTheProblem) {

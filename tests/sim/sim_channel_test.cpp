@@ -2,35 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 
 #include "hid/hid_channel.h"
+#include "hid/recording_queue.h"
 #include "sim/sim_hid_backend.h"
 
 namespace kr35 {
 namespace {
 
 using namespace std::chrono_literals;
-
-class MessageQueue : public DialogQueue {
- public:
-  void Post(const DialogMessage& message) override {
-    std::lock_guard lock(mutex_);
-    messages_.push_back(message);
-    changed_.notify_all();
-  }
-  std::vector<DialogMessage> WaitFor(std::size_t count) {
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, 5s, [&] { return messages_.size() >= count; });
-    return messages_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<DialogMessage> messages_;
-};
 
 TEST(SimChannelTest, ChannelFindsTheAdapterExchangesCommandsAndSeesButtons) {
   std::string error;
@@ -43,7 +23,7 @@ TEST(SimChannelTest, ChannelFindsTheAdapterExchangesCommandsAndSeesButtons) {
   Timing timing;
   timing.readSlice = 20ms;
   HidChannel channel(backend, timing);
-  MessageQueue queue;
+  test::RecordingQueue queue;
   channel.SetNotifyWindow(&queue);
   ASSERT_EQ(channel.FindAdapter(), 1);
   EXPECT_EQ(channel.DevicePath(), "sim:adapter0");

@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <fstream>
-#include <mutex>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
+#include "hid/recording_queue.h"
 #include "hid/report_descriptor_parser.h"
 #include "sim/sim_report_descriptor.h"
 
@@ -24,26 +23,6 @@ Scenario MustParse(const std::string& json) {
   EXPECT_TRUE(scenario.has_value()) << error;
   return scenario.value_or(Scenario{});
 }
-
-// Records posted messages; lets a test wait for a number of them.
-class RecordingQueue : public DialogQueue {
- public:
-  void Post(const DialogMessage& message) override {
-    std::lock_guard lock(mutex_);
-    messages_.push_back(message.wParam);
-    changed_.notify_all();
-  }
-  std::vector<std::uintptr_t> WaitFor(std::size_t count) {
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, 5s, [&] { return messages_.size() >= count; });
-    return messages_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<std::uintptr_t> messages_;
-};
 
 // The host's side of the adapter: open both handles and speak in frames.
 struct Host {
@@ -247,7 +226,7 @@ TEST(SimHidBackendTest, EventsAfterACommandSendButtonsAndForeignReports) {
 
 TEST(SimHidBackendTest, UnplugAndReplugPostNoticesAndEndTheOldHandles) {
   SimHidBackend backend;
-  RecordingQueue queue;
+  test::RecordingQueue queue;
   auto registration = backend.Notifications().Register(&queue);
   ASSERT_NE(registration, nullptr);
   Host host(backend);
@@ -255,7 +234,7 @@ TEST(SimHidBackendTest, UnplugAndReplugPostNoticesAndEndTheOldHandles) {
   ASSERT_EQ(host.read->StartRead(buffer), ReadStart::kPending);
 
   backend.Unplug();
-  EXPECT_EQ(queue.WaitFor(2),
+  EXPECT_EQ(test::WParamsOf(queue.WaitFor(2)),
             (std::vector<std::uintptr_t>{DBT_DEVICEREMOVECOMPLETE, DBT_DEVNODES_CHANGED}));
   EXPECT_EQ(host.read->WaitRead(5s), ReadWait::kError);
   EXPECT_FALSE(host.Send(MakeQueryFrame(CMD_VERSIONS)));
@@ -263,7 +242,7 @@ TEST(SimHidBackendTest, UnplugAndReplugPostNoticesAndEndTheOldHandles) {
   EXPECT_EQ(backend.OpenRead("sim:adapter0"), nullptr);
 
   backend.Replug();
-  EXPECT_EQ(queue.WaitFor(4),
+  EXPECT_EQ(test::WParamsOf(queue.WaitFor(4)),
             (std::vector<std::uintptr_t>{DBT_DEVICEREMOVECOMPLETE, DBT_DEVNODES_CHANGED,
                                          DBT_DEVICEARRIVAL, DBT_DEVNODES_CHANGED}));
   EXPECT_FALSE(host.Send(MakeQueryFrame(CMD_VERSIONS))) << "the old write handle stays dead";
@@ -274,7 +253,7 @@ TEST(SimHidBackendTest, UnplugAndReplugPostNoticesAndEndTheOldHandles) {
 
 TEST(SimHidBackendTest, AdapterRestartsAfterAFinishedUsbUpgrade) {
   SimHidBackend backend(MustParse(R"({"hid": {"latency_ms": 0, "restart_ms": 0}})"));
-  RecordingQueue queue;
+  test::RecordingQueue queue;
   auto registration = backend.Notifications().Register(&queue);
   Host host(backend);
   std::vector<std::uint8_t> payload(32, 0);
@@ -286,7 +265,7 @@ TEST(SimHidBackendTest, AdapterRestartsAfterAFinishedUsbUpgrade) {
     ASSERT_TRUE(host.Send(frame));
     EXPECT_EQ(host.Response(), (ResponseFrame{}));
   }
-  EXPECT_EQ(queue.WaitFor(4),
+  EXPECT_EQ(test::WParamsOf(queue.WaitFor(4)),
             (std::vector<std::uintptr_t>{DBT_DEVICEREMOVECOMPLETE, DBT_DEVNODES_CHANGED,
                                          DBT_DEVICEARRIVAL, DBT_DEVNODES_CHANGED}));
   EXPECT_EQ(backend.Flash().usb, payload);

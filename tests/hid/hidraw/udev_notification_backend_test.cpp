@@ -3,27 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <mutex>
 #include <vector>
+
+#include "hid/recording_queue.h"
 
 namespace kr35 {
 namespace {
 
-class RecordingQueue : public DialogQueue {
- public:
-  void Post(const DialogMessage& message) override {
-    std::lock_guard lock(mutex_);
-    messages_.push_back(message);
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<DialogMessage> messages_;
-};
-
 TEST(UdevNotificationBackendTest, RegistrationStartsAndStopsPromptly) {
   UdevNotificationBackend backend;
-  RecordingQueue queue;
+  test::RecordingQueue queue;
   const auto start = std::chrono::steady_clock::now();
   auto registration = backend.Register(&queue);
   ASSERT_NE(registration, nullptr);

@@ -2,30 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
-#include <vector>
-
+#include "hid/recording_queue.h"
 #include "hid/win32/message_window_registration.h"
 #include "hid/win32/win32_window_queue.h"
 
 namespace kr35 {
 namespace {
-
-class RecordingQueue : public DialogQueue {
- public:
-  void Post(const DialogMessage& message) override {
-    std::lock_guard lock(mutex_);
-    posted_.push_back(message);
-  }
-  std::vector<DialogMessage> Posted() {
-    std::lock_guard lock(mutex_);
-    return posted_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<DialogMessage> posted_;
-};
 
 // A dialog host's queue with a hidden top-level window of its own.
 class WindowQueue final : public Win32WindowQueue {
@@ -86,7 +68,7 @@ TEST(Win32NotificationBackend, WindowQueueIsRegisteredOnItsWindow) {
 }
 
 TEST(MessageWindowRegistration, ForwardsNoticesToThePlainQueueUntilDestroyed) {
-  RecordingQueue queue;
+  test::RecordingQueue queue;
   auto registration = MessageWindowRegistration::Start(&queue);
   ASSERT_NE(registration, nullptr);
   HWND window = registration->Window();
@@ -94,7 +76,7 @@ TEST(MessageWindowRegistration, ForwardsNoticesToThePlainQueueUntilDestroyed) {
   SendMessageA(window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
   SendMessageA(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
   SendMessageA(window, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, 0);
-  const auto posted = queue.Posted();
+  const auto posted = queue.Messages();
   ASSERT_EQ(posted.size(), 4u);
   EXPECT_EQ(posted[0].wParam, static_cast<std::uintptr_t>(DBT_DEVICEARRIVAL));
   EXPECT_EQ(posted[1].wParam, static_cast<std::uintptr_t>(DBT_DEVNODES_CHANGED));
@@ -102,11 +84,11 @@ TEST(MessageWindowRegistration, ForwardsNoticesToThePlainQueueUntilDestroyed) {
 
   registration.reset();
   EXPECT_FALSE(IsWindow(window));
-  EXPECT_EQ(queue.Posted().size(), 4u);
+  EXPECT_EQ(queue.Messages().size(), 4u);
 }
 
 TEST(Win32NotificationBackend, PlainQueueGetsAMessageWindow) {
-  RecordingQueue queue;
+  test::RecordingQueue queue;
   auto registration = Win32NotificationBackend().Register(&queue);
   EXPECT_NE(dynamic_cast<MessageWindowRegistration*>(registration.get()), nullptr);
 }

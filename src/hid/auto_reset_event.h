@@ -9,7 +9,7 @@
 
 namespace kr35 {
 
-class Event : public Waitable {
+class AutoResetEvent : public Waitable {
  public:
   void Set() {
     // Notified under the lock: a waiter that sees the flag may destroy the
