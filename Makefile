@@ -73,8 +73,8 @@ windows:
 test-windows: windows
 	@scripts/test-windows.sh build-windows
 
-# kr35-download.exe under Wine on a virtual display; refreshes the screenshot
-# docs/images/windows-standard-dialog.png.
+# kr35-download.exe under Wine on a virtual display; refreshes the screenshots
+# docs/images/windows-{standard,full}-dialog-NNNdpi.png at 96, 120, 144 and 192 DPI.
 smoke-windows: windows
 	@scripts/windows-smoke.sh build-windows
 

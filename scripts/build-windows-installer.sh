@@ -2,7 +2,10 @@
 # From the mingw-w64 build (scripts/build-windows.sh) in build-windows/ (or
 # $1): the NSIS installer kr35-download-<version>-setup.exe and the portable
 # kr35-download-<version>-windows-x64.zip, in its package/ folder. Installs
-# NSIS and zip first when run as root.
+# NSIS and zip first when run as root. With SIGN_PKCS12 (and SIGN_PASSWORD or
+# SIGN_PASSWORD_FILE, and SIGN_TIMESTAMP_URL when wanted) it signs both
+# programs, the uninstaller and the setup (scripts/sign-windows.sh); without
+# them it builds them unsigned and says so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -10,7 +13,13 @@ build=$(cd "${1:-build-windows}" && pwd)
 out=$build/package
 start=$SECONDS
 
-scripts/install-deps.sh nsis zip
+signing=()
+if [ -n "${SIGN_PKCS12:-}" ]; then
+  scripts/install-deps.sh nsis zip osslsigncode
+  signing=(-DSIGN_COMMAND="$root/scripts/sign-windows.sh")
+else
+  scripts/install-deps.sh nsis zip
+fi
 
 version=$(scripts/project-version.sh)
 exes=("$build/src/app/win32/kr35-download.exe" "$build/src/app/console/kr35ctl.exe")
@@ -19,10 +28,20 @@ for exe in "${exes[@]}"; do
 done
 mkdir -p "$out"
 
+# The setup and the zip carry copies of the programs, signed when signing;
+# the build's own files stay as the linker wrote them.
+programs=$out/programs
+rm -rf "$programs"
+mkdir -p "$programs"
+cp "${exes[@]}" "$programs"/
+exes=("$programs/kr35-download.exe" "$programs/kr35ctl.exe")
+scripts/sign-windows.sh "${exes[@]}"
+
 setup=$out/kr35-download-$version-setup.exe
 size_kb=$(du -ck "${exes[@]}" | tail -1 | cut -f1)
-makensis -V2 -DVERSION="$version" -DBUILD="$build" -DSOURCE="$root" \
-  -DOUTFILE="$setup" -DSIZE_KB="$size_kb" dist/windows/kr35-download.nsi
+makensis -V2 -DVERSION="$version" -DPROGRAMS="$programs" -DSOURCE="$root" \
+  -DOUTFILE="$setup" -DSIZE_KB="$size_kb" "${signing[@]}" dist/windows/kr35-download.nsi
+scripts/sign-windows.sh "$setup"
 
 # The portable zip: the two programs, the licence and a short README, with
 # Windows line ends in the texts.

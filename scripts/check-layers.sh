@@ -20,6 +20,7 @@ adapter
 hid mixer
 protocol
 firmware
+win32
 '
 
 cd "$root/src"

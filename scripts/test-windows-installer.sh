@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Tries the installer of scripts/build-windows-installer.sh under Wine: a
-# silent install, the installed kr35ctl.exe on the simulated adapter, the
+# Signs the installer of scripts/build-windows-installer.sh with a throwaway
+# self-signed certificate and checks every signature, then tries it under
+# Wine: a silent install, the installed kr35ctl.exe on the simulated adapter, the
 # Start-menu shortcut and the uninstall entry, then a silent uninstall that
 # must leave none of them. Ends with "N passed, N failed".
 set -uo pipefail
@@ -27,6 +28,34 @@ file_version_is() { local found; found=$(strings -el "$1" | grep -A1 -x FileVers
 prints() { local expected=$1 output; shift; output=$(timeout 120 wine "$@" 2>&1 | tr -d '\r' | filter)
   grep -qxF "$expected" <<<"$output" || { echo "$output"; echo "(expected the line \"$expected\")"; false; }; }
 
+echo "== signing"
+# Without a certificate nothing is signed and the file stays as it was.
+keys=$(mktemp -d)
+trap 'rm -rf "$keys"' EXIT
+cp "$build/package/programs/kr35ctl.exe" "$keys/unsigned.exe"
+unsigned_untouched() {
+  env -u SIGN_PKCS12 scripts/sign-windows.sh "$keys/unsigned.exe" | grep -q '^Not signed' &&
+    cmp -s "$keys/unsigned.exe" "$build/package/programs/kr35ctl.exe"; }
+check "without SIGN_PKCS12 nothing is signed, and the build says so" unsigned_untouched
+# A certificate made for this test only, for code signing, in a PKCS#12 file
+# with a password; the build signs with it.
+make_certificate() {
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=KR35 test signer" \
+    -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
+    -keyout "$keys/key.pem" -out "$keys/cert.pem" 2>/dev/null &&
+    openssl pkcs12 -export -inkey "$keys/key.pem" -in "$keys/cert.pem" \
+      -passout pass:throwaway -out "$keys/signer.p12"; }
+check "a throwaway code-signing certificate" make_certificate
+check "make windows-installer signs with it" env SIGN_PKCS12="$keys/signer.p12" \
+  SIGN_PASSWORD=throwaway scripts/build-windows-installer.sh "$build"
+# The signature must be valid; the chain ends at the test's own certificate,
+# which no system trusts, so it is named as the one authority to trust here.
+signature_valid() { osslsigncode verify -CAfile "$keys/cert.pem" -in "$1" 2>&1 |
+  grep -q '^Signature verification: ok' || { osslsigncode verify -CAfile "$keys/cert.pem" -in "$1"; false; }; }
+for f in "$build/package/programs/kr35ctl.exe" "$build/package/programs/kr35-download.exe" "$setup"; do
+  check "the signature of $(basename "$f")" signature_valid "$f"
+done
+
 echo "== silent install of $(basename "$setup")"
 check "the installer succeeds" silently "$setup" /S
 check "kr35-download.exe and kr35ctl.exe are installed" \
@@ -37,6 +66,7 @@ check "the installed kr35ctl.exe --version" prints "kr35ctl $version" "$install_
 for exe in kr35ctl kr35-download; do
   check "the version resource of $exe.exe" file_version_is "$install_dir/$exe.exe" "$version"
 done
+check "the signature of the installed uninstaller" signature_valid "$install_dir/uninstall.exe"
 check "the Start-menu shortcut" test -s "$shortcut"
 check "the uninstall entry: name" entry_holds DisplayName "KR35 Hardware Download Utility"
 check "the uninstall entry: version" entry_holds DisplayVersion "$version"

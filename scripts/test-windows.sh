@@ -12,8 +12,7 @@ build=$(cd "${1:-build-windows}" && pwd)
 export KR35_SOURCE_DIR="Z:${root}"
 . scripts/wine-env.sh
 
-passed=0
-failed=0
+. scripts/checks.sh
 skipped=0
 failures=()
 timeout_s=${TEST_TIMEOUT:-300}
@@ -73,9 +72,44 @@ for exe in $runners; do
   run_runner "$exe"
 done
 
+# One check: a description and a command that must succeed (scripts/checks.sh).
+check_that() { local before=$failed; check "$@"; [ "$failed" -eq "$before" ] || failures+=("$1"); }
+
+echo "== the programs' DLLs"
+check_that "the shipped programs import known DLLs only" scripts/check-windows-imports.sh "$build"
+# A hid.dll and a winmm.dll planted beside kr35ctl.exe (each leaves a marker
+# when loaded, named as the loader spells the DLL's path), with Wine told to
+# prefer a DLL found on disk to its own, as Windows does: kr35ctl.exe must
+# load neither, whatever it does; the control program, which imports hid.dll
+# statically, must load the planted one, or the check could not see a planted
+# DLL at all.
+planted=$(mktemp -d)
+cp "$build/src/app/console/kr35ctl.exe" "$build/tests/hid/win32/planted_dll/kr35-planted-dll-control.exe" \
+  "$planted/"
+cp "$build/tests/hid/win32/planted_dll/hid.dll" "$planted/hid.dll"
+cp "$build/tests/hid/win32/planted_dll/hid.dll" "$planted/winmm.dll"
+in_planted() { (cd "$planted" && WINEDLLOVERRIDES="$WINEDLLOVERRIDES;hid,winmm=n,b" \
+  timeout "$timeout_s" wine "$@" >/dev/null 2>&1); }
+markers() { (cd "$planted" && ls -- *.loaded 2>/dev/null); }
+planted_untouched() { in_planted "$@"; [ -z "$(markers)" ] || { echo "loaded: $(markers)"; false; }; }
+control_loads_planted() { in_planted ./kr35-planted-dll-control.exe; markers | grep -qix hid.dll.loaded; }
+check_that "kr35ctl.exe versions loads no planted DLL" planted_untouched ./kr35ctl.exe versions
+check_that "kr35ctl.exe --simulate versions loads no planted DLL" \
+  planted_untouched ./kr35ctl.exe --simulate versions
+check_that "a static import of hid.dll loads the planted one (the check sees planting)" \
+  control_loads_planted
+rm -rf "$planted"
+
 echo "== kr35ctl.exe"
 check_ctl "no adapter in this machine" 3 "version: Plug in KR35 hardware" versions
 check_ctl "the simulated adapter" 0 "version: USB 0100, DSP 0100" --simulate versions
+# Names outside ASCII: the product string shows as the scenario gives it, and
+# the headset's mixer is found by its name after a non-ASCII word.
+names=Z:$root/tests/hid/win32/scenarios/non_ascii_names.json
+check_ctl "a non-ASCII product name shows as given" 0 \
+  "adapter: sim:adapter0  3c1f:5e35  Société Simulée  KR35 Kopfhörer-Adapter Ω" --simulate="$names" list
+check_ctl "a non-ASCII mixer name is matched" 0 "mute: read 0, wrote 1" \
+  --simulate="$names" monitor --duration 1
 # A session recorded on the simulated adapter replays with the same outcome.
 session=$(mktemp -d)
 check_ctl "records a download" 0 "verify: installed USB 0104, DSP 0107 as built in" \
@@ -106,6 +140,12 @@ if [ -x "$linux_ctl" ]; then
       failures+=("$description")
     fi
   }
+  for command in list "monitor --duration 1"; do
+    # shellcheck disable=SC2086 # the command's words
+    check_same "non-ASCII names: kr35ctl $command is the same on Linux" \
+      "$(wine_lines --simulate="$names" $command)" \
+      "$(linux_lines --simulate="${names#Z:}" $command)"
+  done
   recorded=$(wine_lines --simulate --record="Z:$session/w.jsonl" download --yes)
   no_bytes "$session/w.jsonl" "$session/w-caps.jsonl"
   check_same "a Windows recording without descriptor bytes replays on Linux" "$recorded" \

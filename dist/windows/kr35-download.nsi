@@ -1,7 +1,7 @@
 ; The Windows installer of the KR35 Hardware Download Utility, built by
 ; scripts/build-windows-installer.sh with NSIS. It expects on the command line:
 ;   VERSION  the project's version (x.y.z)
-;   BUILD    the mingw-w64 build folder holding the two executables
+;   PROGRAMS the folder holding the two executables (signed when the build signs)
 ;   SOURCE   the project's root
 ;   OUTFILE  the installer to write
 ; Per-machine: the programs go under Program Files, the shortcut into the
@@ -20,6 +20,11 @@ SetCompressor /SOLID lzma
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
+; The uninstaller is written into the setup while it is built: sign it then,
+; when the build signs (scripts/build-windows-installer.sh).
+!ifdef SIGN_COMMAND
+!uninstfinalize '"${SIGN_COMMAND}" "%1"' = 0
+!endif
 InstallDir "$PROGRAMFILES64\KR35 Download Utility"
 RequestExecutionLevel admin
 
@@ -52,8 +57,8 @@ FunctionEnd
 
 Section "Install"
   SetOutPath "$INSTDIR"
-  File "${BUILD}\src\app\win32\kr35-download.exe"
-  File "${BUILD}\src\app\console\kr35ctl.exe"
+  File "${PROGRAMS}\kr35-download.exe"
+  File "${PROGRAMS}\kr35ctl.exe"
   File "/oname=LICENSE.txt" "${SOURCE}\LICENSE"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 

@@ -2,8 +2,7 @@
 // compiled in from resources/kr35.rc.in.
 #include "firmware/builtin_images.h"
 
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "win32/windows_api.h"
 
 namespace kr35 {
 

@@ -8,6 +8,7 @@
 #include "app/win32/program_arguments.h"
 #include "app/win32/win32_dialog_host.h"
 #include "services/platform_services.h"
+#include "win32/utf16.h"
 
 namespace {
 
@@ -20,15 +21,18 @@ void ShowText(const std::string& text, bool isError) {
     WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     return;
   }
-  MessageBoxA(nullptr, text.c_str(), kr35::Win32DialogHost::ApplicationName().c_str(),
+  MessageBoxW(nullptr, kr35::Utf16FromUtf8(text).c_str(),
+              kr35::Utf16FromUtf8(kr35::Win32DialogHost::ApplicationName()).c_str(),
               isError ? MB_ICONSTOP : MB_ICONINFORMATION);
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // The wide command line, so arguments are UTF-8 like every other text.
+  const std::string commandLine = kr35::Utf8FromUtf16(GetCommandLineW());
   const std::vector<std::string> arguments =
-      kr35::SplitCommandLine(kr35::ArgumentsAfterProgramName(GetCommandLineA()));
+      kr35::SplitCommandLine(kr35::ArgumentsAfterProgramName(commandLine));
   kr35::DialogProgram program;
   program.showText = ShowText;
   program.runOnHost = [instance](kr35::DownloadApp& app, kr35::Clock& exchangeClock) {

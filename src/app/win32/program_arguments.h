@@ -1,4 +1,4 @@
-// The program's arguments from its raw Windows command line (GetCommandLineA).
+// The program's arguments from its raw Windows command line (GetCommandLineW, in UTF-8).
 #pragma once
 
 #include <string_view>

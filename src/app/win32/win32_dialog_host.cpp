@@ -2,7 +2,10 @@
 
 #include <commdlg.h>
 
+#include <string_view>
 #include <utility>
+
+#include "win32/utf16.h"
 
 namespace kr35 {
 namespace {
@@ -265,9 +268,9 @@ INT_PTR Win32DialogHost::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
 }
 
 std::string Win32DialogHost::ApplicationName() {
-  char path[MAX_PATH + 1] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string name(path, length < MAX_PATH ? length : MAX_PATH);
+  wchar_t path[MAX_PATH + 1] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::string name = Utf8FromUtf16(std::wstring_view(path, length < MAX_PATH ? length : MAX_PATH));
   const std::size_t slash = name.find_last_of("\\/:");
   if (slash != std::string::npos) name.erase(0, slash + 1);
   const std::size_t dot = name.rfind('.');
@@ -278,7 +281,7 @@ std::string Win32DialogHost::ApplicationName() {
 void Win32DialogHost::SetControlText(int controlId, const std::string& text) {
   HWND window = Window();
   if (window == nullptr) return;
-  SetDlgItemTextA(window, controlId, text.c_str());
+  SetDlgItemTextW(window, controlId, Utf16FromUtf8(text).c_str());
   // Paint now: a download keeps the dialog thread busy, and the info line
   // must still be seen to move. UpdateWindow paints without dispatching
   // queued messages.
@@ -289,12 +292,12 @@ std::string Win32DialogHost::GetControlText(int controlId) {
   HWND window = Window();
   HWND control = window != nullptr ? GetDlgItem(window, controlId) : nullptr;
   if (control == nullptr) return {};
-  const int length = GetWindowTextLengthA(control);
+  const int length = GetWindowTextLengthW(control);
   if (length <= 0) return {};
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  const UINT copied = GetDlgItemTextA(window, controlId, text.data(), length + 1);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const UINT copied = GetDlgItemTextW(window, controlId, text.data(), length + 1);
   text.resize(copied <= static_cast<UINT>(length) ? copied : static_cast<UINT>(length));
-  return text;
+  return Utf8FromUtf16(text);
 }
 
 void Win32DialogHost::EnableControl(int controlId, bool enabled) {
@@ -306,8 +309,8 @@ void Win32DialogHost::EnableControl(int controlId, bool enabled) {
 MessageBoxResult Win32DialogHost::ShowMessageBox(const std::string& text, MessageBoxIcon icon,
                                                  MessageBoxButtons buttons) {
   const std::string caption = ApplicationName();
-  const int result =
-      MessageBoxA(Window(), text.c_str(), caption.c_str(), ToWin32(icon) | ToWin32(buttons));
+  const int result = MessageBoxW(Window(), Utf16FromUtf8(text).c_str(),
+                                 Utf16FromUtf8(caption).c_str(), ToWin32(icon) | ToWin32(buttons));
   switch (result) {
     case IDOK:
       return MessageBoxResult::kOk;
@@ -329,16 +332,16 @@ void Win32DialogHost::EndWaitCursor() {
 }
 
 std::optional<std::string> Win32DialogHost::BrowseForFile() {
-  std::string path(32768, '\0');  // room for long paths
-  OPENFILENAMEA dialog{};
+  std::wstring path(32768, L'\0');  // room for long paths
+  OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = Window();
   dialog.lpstrFile = path.data();
   dialog.nMaxFile = static_cast<DWORD>(path.size());
   dialog.Flags = OFN_HIDEREADONLY;
-  if (!GetOpenFileNameA(&dialog)) return std::nullopt;
-  path.resize(path.find('\0'));
-  return path;
+  if (!GetOpenFileNameW(&dialog)) return std::nullopt;
+  path.resize(path.find(L'\0'));
+  return Utf8FromUtf16(path);
 }
 
 void Win32DialogHost::AppendSystemMenuItem(int commandId, const std::string& text) {
@@ -347,7 +350,7 @@ void Win32DialogHost::AppendSystemMenuItem(int commandId, const std::string& tex
   if (menu == nullptr) return;
   AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
   // No handler: choosing the item does nothing.
-  AppendMenuA(menu, MF_STRING, static_cast<UINT_PTR>(commandId), text.c_str());
+  AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(commandId), Utf16FromUtf8(text).c_str());
 }
 
 void Win32DialogHost::SetDialogIcon(int iconId) {

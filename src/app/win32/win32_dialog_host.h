@@ -2,7 +2,9 @@
 // template (generated from resources/ui.json) with DialogBoxParamA, hands
 // button clicks, WM_HID_EVENT and WM_DEVICECHANGE to the controller on the
 // dialog thread, and provides message boxes, the wait cursor, the file-open
-// dialog, the system menu and the icons. Its queue is the dialog's window,
+// dialog, the system menu and the icons. Texts cross into Windows as UTF-16
+// (the wide functions), so a non-ASCII product name reads the same in every
+// code page. Its queue is the dialog's window,
 // so device notices and mixer notices can be registered on it.
 //
 // While a handler holds the dialog thread in a command exchange, the dialog

@@ -1,6 +1,7 @@
 // The filter of a registration for HID interface notices.
 #pragma once
 
+#include "hid/win32/hid_dll.h"
 #include "hid/win32/windows_headers.h"
 
 namespace kr35 {
@@ -11,7 +12,7 @@ inline DEV_BROADCAST_DEVICEINTERFACE_A HidNotificationFilter() {
   DEV_BROADCAST_DEVICEINTERFACE_A filter{};
   filter.dbcc_size = sizeof filter;
   filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-  HidD_GetHidGuid(&filter.dbcc_classguid);
+  Hid().GetHidGuid(&filter.dbcc_classguid);
   return filter;
 }
 

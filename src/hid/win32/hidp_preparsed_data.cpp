@@ -86,7 +86,7 @@ HidpCapability FromHidpButtonCaps(const HIDP_BUTTON_CAPS& caps) {
 
 HidpStatus HidpPreparsedData::GetCaps(HidpCaps& caps) const {
   HIDP_CAPS platform{};
-  const NTSTATUS status = HidP_GetCaps(data_, &platform);
+  const NTSTATUS status = Hid().GetCaps(data_, &platform);
   if (status == HIDP_STATUS_SUCCESS) caps = FromHidpCaps(platform);
   return Status(status);
 }
@@ -97,8 +97,8 @@ HidpStatus HidpPreparsedData::GetSpecificButtonCaps(HidReportType type, std::uin
                                                     std::uint16_t& count) const {
   std::vector<HIDP_BUTTON_CAPS> platform(caps ? count : 0);
   USHORT length = static_cast<USHORT>(platform.size());
-  const NTSTATUS status = HidP_GetSpecificButtonCaps(ReportType(type), usagePage, linkCollection,
-                                                     usage, platform.data(), &length, data_);
+  const NTSTATUS status = Hid().GetSpecificButtonCaps(ReportType(type), usagePage, linkCollection,
+                                                      usage, platform.data(), &length, data_);
   const std::size_t filled = std::min<std::size_t>(length, platform.size());
   std::transform(platform.begin(), platform.begin() + static_cast<std::ptrdiff_t>(filled), caps,
                  FromHidpButtonCaps);
@@ -112,8 +112,8 @@ HidpStatus HidpPreparsedData::GetSpecificValueCaps(HidReportType type, std::uint
                                                    std::uint16_t& count) const {
   std::vector<HIDP_VALUE_CAPS> platform(caps ? count : 0);
   USHORT length = static_cast<USHORT>(platform.size());
-  const NTSTATUS status = HidP_GetSpecificValueCaps(ReportType(type), usagePage, linkCollection,
-                                                    usage, platform.data(), &length, data_);
+  const NTSTATUS status = Hid().GetSpecificValueCaps(ReportType(type), usagePage, linkCollection,
+                                                     usage, platform.data(), &length, data_);
   const std::size_t filled = std::min<std::size_t>(length, platform.size());
   std::transform(platform.begin(), platform.begin() + static_cast<std::ptrdiff_t>(filled), caps,
                  FromHidpValueCaps);
@@ -128,8 +128,8 @@ HidpStatus HidpPreparsedData::GetUsagesEx(HidReportType type, std::uint16_t link
   std::vector<USAGE_AND_PAGE> platform(list ? length : 0);
   ULONG found = static_cast<ULONG>(platform.size());
   const NTSTATUS status =
-      HidP_GetUsagesEx(ReportType(type), linkCollection, platform.data(), &found, data_,
-                       ReportPointer(report), static_cast<ULONG>(report.size()));
+      Hid().GetUsagesEx(ReportType(type), linkCollection, platform.data(), &found, data_,
+                        ReportPointer(report), static_cast<ULONG>(report.size()));
   if (status == HIDP_STATUS_SUCCESS) {
     const std::size_t filled = std::min<std::size_t>(found, platform.size());
     for (std::size_t i = 0; i < filled; ++i) {
@@ -151,9 +151,9 @@ HidpStatus HidpPreparsedData::GetUsageValueArray(HidReportType type, std::uint16
   // Read into a copy, so a failure leaves the caller's buffer as it was.
   std::vector<char> values(buffer.size());
   const NTSTATUS status =
-      HidP_GetUsageValueArray(ReportType(type), usagePage, linkCollection, usage, values.data(),
-                              static_cast<USHORT>(values.size()), data_, ReportPointer(report),
-                              static_cast<ULONG>(report.size()));
+      Hid().GetUsageValueArray(ReportType(type), usagePage, linkCollection, usage, values.data(),
+                               static_cast<USHORT>(values.size()), data_, ReportPointer(report),
+                               static_cast<ULONG>(report.size()));
   if (status == HIDP_STATUS_SUCCESS) {
     std::transform(values.begin(), values.end(), buffer.begin(),
                    [](char value) { return static_cast<std::uint8_t>(value); });
@@ -167,10 +167,10 @@ HidpStatus HidpPreparsedData::SetUsageValueArray(HidReportType type, std::uint16
                                                  std::span<std::uint8_t> report) const {
   if (report.size() > kMaxReportLength) return Status(HIDP_STATUS_INVALID_REPORT_LENGTH);
   if (buffer.size() > kMaxValueArrayLength) return Status(HIDP_STATUS_BUFFER_TOO_SMALL);
-  return Status(HidP_SetUsageValueArray(ReportType(type), usagePage, linkCollection, usage,
-                                        ReportPointer(buffer), static_cast<USHORT>(buffer.size()),
-                                        data_, reinterpret_cast<PCHAR>(report.data()),
-                                        static_cast<ULONG>(report.size())));
+  return Status(Hid().SetUsageValueArray(ReportType(type), usagePage, linkCollection, usage,
+                                         ReportPointer(buffer), static_cast<USHORT>(buffer.size()),
+                                         data_, reinterpret_cast<PCHAR>(report.data()),
+                                         static_cast<ULONG>(report.size())));
 }
 
 }  // namespace kr35

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "hid/report_parsing.h"
+#include "hid/win32/hid_dll.h"
 #include "hid/win32/windows_headers.h"
 
 namespace kr35 {
@@ -12,7 +13,7 @@ namespace kr35 {
 class HidpPreparsedData final : public PreparsedData {
  public:
   explicit HidpPreparsedData(PHIDP_PREPARSED_DATA data) : data_(data) {}
-  ~HidpPreparsedData() override { HidD_FreePreparsedData(data_); }
+  ~HidpPreparsedData() override { Hid().FreePreparsedData(data_); }
   HidpPreparsedData(const HidpPreparsedData&) = delete;
   HidpPreparsedData& operator=(const HidpPreparsedData&) = delete;
 

@@ -1,5 +1,6 @@
 #include "hid/win32/win32_hid_backend.h"
 
+#include "hid/win32/hid_dll.h"
 #include "hid/win32/interface_detail_path.h"
 #include "hid/win32/unique_handle.h"
 #include "hid/win32/win32_read_handle.h"
@@ -62,7 +63,7 @@ OpenError OpenErrorFromLastError(DWORD error) {
 
 std::optional<std::vector<std::string>> Win32HidBackend::EnumerateInterfaces() {
   GUID hidGuid;
-  HidD_GetHidGuid(&hidGuid);
+  Hid().GetHidGuid(&hidGuid);
   DeviceInfoSet set(
       SetupDiGetClassDevsA(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
   if (!set.Valid()) return std::nullopt;

@@ -2,21 +2,24 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 
+#include "hid/win32/hid_dll.h"
 #include "hid/win32/hidp_preparsed_data.h"
+#include "win32/utf16.h"
 
 namespace kr35 {
 namespace {
 
-constexpr ULONG kStringBufferBytes = 512;  // 256 UTF-16 code units
-constexpr int kAnsiBufferBytes = 256;
+constexpr std::size_t kStringUnits = 256;
+constexpr ULONG kStringBufferBytes = kStringUnits * sizeof(wchar_t);
 
 using StringQuery = BOOLEAN(NTAPI*)(HANDLE, PVOID, ULONG);
 
 bool ReadHidString(HANDLE file, StringQuery query, std::string& text) {
-  std::array<wchar_t, kStringBufferBytes / sizeof(wchar_t)> units{};
+  std::array<wchar_t, kStringUnits> units{};
   if (!query(file, units.data(), kStringBufferBytes)) return false;
-  return HidStringToAnsi(units.data(), units.size(), text);
+  return HidStringToUtf8(units.data(), units.size(), text);
 }
 
 DWORD TimeoutMilliseconds(std::chrono::milliseconds timeout) {
@@ -26,20 +29,12 @@ DWORD TimeoutMilliseconds(std::chrono::milliseconds timeout) {
 
 }  // namespace
 
-bool HidStringToAnsi(const wchar_t* units, std::size_t count, std::string& text) {
+bool HidStringToUtf8(const wchar_t* units, std::size_t count, std::string& text) {
   if (count == 0) return false;
-  // A device string that fills the whole buffer has no terminating zero: the
-  // last unit becomes it, so the conversion never reads past the buffer.
-  std::array<wchar_t, kStringBufferBytes / sizeof(wchar_t)> terminated{};
-  const std::size_t kept = std::min(count, terminated.size()) - 1;
-  std::copy_n(units, kept, terminated.begin());
-  terminated[kept] = L'\0';
-
-  std::array<char, kAnsiBufferBytes> ansi{};
-  const int written = WideCharToMultiByte(CP_ACP, 0, terminated.data(), -1, ansi.data(),
-                                          kAnsiBufferBytes, nullptr, nullptr);
-  if (written <= 0) return false;
-  text.assign(ansi.data(), static_cast<std::size_t>(written - 1));  // without the zero
+  // A device string that fills the whole buffer has no terminating zero: its
+  // last unit is dropped, so the conversion never reads past the buffer.
+  const std::wstring_view whole(units, std::min(count, kStringUnits) - 1);
+  text = Utf8FromUtf16(whole.substr(0, whole.find(L'\0')));
   return true;
 }
 
@@ -64,7 +59,7 @@ Win32ReadHandle::~Win32ReadHandle() {
 bool Win32ReadHandle::GetAttributes(HidAttributes& attributes) {
   HIDD_ATTRIBUTES platform{};
   platform.Size = sizeof platform;
-  if (!HidD_GetAttributes(file_.Get(), &platform)) return false;
+  if (!Hid().GetAttributes(file_.Get(), &platform)) return false;
   attributes.vendorId = platform.VendorID;
   attributes.productId = platform.ProductID;
   attributes.versionNumber = platform.VersionNumber;
@@ -72,20 +67,20 @@ bool Win32ReadHandle::GetAttributes(HidAttributes& attributes) {
 }
 
 bool Win32ReadHandle::GetManufacturerString(std::string& text) {
-  return ReadHidString(file_.Get(), &HidD_GetManufacturerString, text);
+  return ReadHidString(file_.Get(), Hid().GetManufacturerString, text);
 }
 
 bool Win32ReadHandle::GetProductString(std::string& text) {
-  return ReadHidString(file_.Get(), &HidD_GetProductString, text);
+  return ReadHidString(file_.Get(), Hid().GetProductString, text);
 }
 
 bool Win32ReadHandle::GetSerialNumberString(std::string& text) {
-  return ReadHidString(file_.Get(), &HidD_GetSerialNumberString, text);
+  return ReadHidString(file_.Get(), Hid().GetSerialNumberString, text);
 }
 
 std::unique_ptr<PreparsedData> Win32ReadHandle::GetPreparsedData() {
   PHIDP_PREPARSED_DATA data = nullptr;
-  if (!HidD_GetPreparsedData(file_.Get(), &data) || !data) return nullptr;
+  if (!Hid().GetPreparsedData(file_.Get(), &data) || !data) return nullptr;
   return std::make_unique<HidpPreparsedData>(data);
 }
 

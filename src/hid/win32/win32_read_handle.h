@@ -38,8 +38,9 @@ class Win32ReadHandle final : public HidReadHandle {
   bool pending_ = false;
 };
 
-// A HID string (UTF-16, at most `units` code units, not necessarily
-// terminated) in the ANSI code page; false when it cannot be converted.
-bool HidStringToAnsi(const wchar_t* units, std::size_t count, std::string& text);
+// A HID string (UTF-16, at most `count` code units, not necessarily
+// terminated) in UTF-8, the program's encoding of every text; false for an
+// empty buffer.
+bool HidStringToUtf8(const wchar_t* units, std::size_t count, std::string& text);
 
 }  // namespace kr35

@@ -7,18 +7,13 @@
 #include "hid/dialog_queue.h"
 #include "hid/report_parsing.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 // windows.h comes before the others, which rely on its declarations.
 // clang-format off
-#include <windows.h>
+#include "win32/windows_api.h"
 #include <dbt.h>
 #include <setupapi.h>
 // mingw-w64's HID headers declare the hid.dll functions without C linkage.
+// They are called through hid/win32/hid_dll.h, never imported.
 extern "C" {
 #include <hidsdi.h>
 #include <hidpi.h>

@@ -5,14 +5,8 @@
 
 #include "mixer/mixer_api.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 // windows.h must come before mmsystem.h.
 // clang-format off
-#include <windows.h>
+#include "win32/windows_api.h"
 #include <mmsystem.h>
 // clang-format on

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "hid/win32/win32_window_queue.h"
+#include "mixer/winmm/winmm_dll.h"
 #include "mixer/winmm/winmm_records.h"
 
 namespace kr35 {
@@ -23,7 +24,7 @@ bool FitsBuffer(const MixerControlDetails& details, std::size_t valueCount) {
 }  // namespace
 
 std::uint32_t WinmmMixer::GetNumDevs() {
-  return mixerGetNumDevs();
+  return Winmm().GetNumDevs();
 }
 
 MMRESULT WinmmMixer::Open(std::uint32_t deviceIndex, MixerCallbackWindow callbackWindow,
@@ -33,15 +34,15 @@ MMRESULT WinmmMixer::Open(std::uint32_t deviceIndex, MixerCallbackWindow callbac
     window = windowQueue->Window();
   }
   HMIXER opened = nullptr;
-  const MMRESULT result = mixerOpen(&opened, deviceIndex, reinterpret_cast<DWORD_PTR>(window), 0,
-                                    window != nullptr ? CALLBACK_WINDOW : CALLBACK_NULL);
+  const MMRESULT result = Winmm().Open(&opened, deviceIndex, reinterpret_cast<DWORD_PTR>(window), 0,
+                                       window != nullptr ? CALLBACK_WINDOW : CALLBACK_NULL);
   if (result == MMSYSERR_NOERROR) handle = reinterpret_cast<MixerHandle>(opened);
   return result;
 }
 
 MMRESULT WinmmMixer::GetDevCaps(std::uint32_t deviceIndex, MixerCaps& caps) {
-  MIXERCAPSA record{};
-  const MMRESULT result = mixerGetDevCapsA(deviceIndex, &record, sizeof record);
+  MIXERCAPSW record{};
+  const MMRESULT result = Winmm().GetDevCaps(deviceIndex, &record, sizeof record);
   if (result == MMSYSERR_NOERROR) caps = ToMixerCaps(record);
   return result;
 }
@@ -50,8 +51,8 @@ MMRESULT WinmmMixer::GetLineInfo(MixerHandle handle, MixerLineInfo& line, std::u
   if (flags != MIXER_GETLINEINFOF_DESTINATION && flags != MIXER_GETLINEINFOF_SOURCE) {
     return MMSYSERR_INVALPARAM;
   }
-  MIXERLINEA record = ToLineRequest(line);
-  const MMRESULT result = mixerGetLineInfoA(MixerObject(handle), &record, flags);
+  MIXERLINEW record = ToLineRequest(line);
+  const MMRESULT result = Winmm().GetLineInfo(MixerObject(handle), &record, flags);
   if (result == MMSYSERR_NOERROR) line = ToMixerLineInfo(record);
   return result;
 }
@@ -61,16 +62,16 @@ MMRESULT WinmmMixer::GetLineControls(MixerHandle handle, std::uint32_t lineId,
   if (controls.empty() || controls.size() > std::numeric_limits<DWORD>::max()) {
     return MMSYSERR_INVALPARAM;
   }
-  std::vector<MIXERCONTROLA> records(controls.size());  // zero-filled
-  MIXERLINECONTROLSA request{};
+  std::vector<MIXERCONTROLW> records(controls.size());  // zero-filled
+  MIXERLINECONTROLSW request{};
   request.cbStruct = sizeof request;
   request.dwLineID = lineId;
   request.dwControlID = 0;
   request.cControls = static_cast<DWORD>(records.size());
-  request.cbmxctrl = sizeof(MIXERCONTROLA);
+  request.cbmxctrl = sizeof(MIXERCONTROLW);
   request.pamxctrl = records.data();
   const MMRESULT result =
-      mixerGetLineControlsA(MixerObject(handle), &request, MIXER_GETLINECONTROLSF_ALL);
+      Winmm().GetLineControls(MixerObject(handle), &request, MIXER_GETLINECONTROLSF_ALL);
   if (result != MMSYSERR_NOERROR) return result;
   for (std::size_t i = 0; i < records.size(); ++i) controls[i] = ToMixerControlInfo(records[i]);
   return result;
@@ -80,7 +81,7 @@ MMRESULT WinmmMixer::GetControlDetails(MixerHandle handle, const MixerControlDet
                                        std::span<std::int32_t> values) {
   if (!FitsBuffer(details, values.size())) return MMSYSERR_INVALPARAM;
   MIXERCONTROLDETAILS record = ToDetailsRecord(details, values.data());
-  return mixerGetControlDetailsA(MixerObject(handle), &record, MIXER_GETCONTROLDETAILSF_VALUE);
+  return Winmm().GetControlDetails(MixerObject(handle), &record, MIXER_GETCONTROLDETAILSF_VALUE);
 }
 
 MMRESULT WinmmMixer::SetControlDetails(MixerHandle handle, const MixerControlDetails& details,
@@ -89,11 +90,11 @@ MMRESULT WinmmMixer::SetControlDetails(MixerHandle handle, const MixerControlDet
   // winmm takes a writable buffer; hand it a copy.
   std::vector<std::int32_t> buffer(values.begin(), values.begin() + DetailValueCount(details));
   MIXERCONTROLDETAILS record = ToDetailsRecord(details, buffer.data());
-  return mixerSetControlDetails(MixerObject(handle), &record, MIXER_SETCONTROLDETAILSF_VALUE);
+  return Winmm().SetControlDetails(MixerObject(handle), &record, MIXER_SETCONTROLDETAILSF_VALUE);
 }
 
 MMRESULT WinmmMixer::Close(MixerHandle handle) {
-  return mixerClose(reinterpret_cast<HMIXER>(handle));
+  return Winmm().Close(reinterpret_cast<HMIXER>(handle));
 }
 
 }  // namespace kr35

@@ -2,19 +2,28 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <string_view>
+
+#include "mixer/utf8_text.h"
+#include "win32/utf16.h"
 
 namespace kr35 {
 namespace {
 
 template <std::size_t N, std::size_t M>
-void CopyText(char (&to)[N], const char (&from)[M]) {
-  static_assert(N == M, "seam and record text fields have the same size");
-  std::memcpy(to, from, N);
+void CopyText(char (&to)[N], const wchar_t (&from)[M]) {
+  static_assert(N == M, "seam and record text fields have the same length");
+  const std::wstring_view units(from,
+                                static_cast<std::size_t>(std::find(from, from + M, L'\0') - from));
+  const std::string text = Utf8FromUtf16(units);
+  const std::string_view cut = TruncateUtf8(text, N);
+  std::memcpy(to, cut.data(), cut.size());
 }
 
 }  // namespace
 
-MixerCaps ToMixerCaps(const MIXERCAPSA& caps) {
+MixerCaps ToMixerCaps(const MIXERCAPSW& caps) {
   MixerCaps result;
   result.wMid = caps.wMid;
   result.wPid = caps.wPid;
@@ -25,15 +34,15 @@ MixerCaps ToMixerCaps(const MIXERCAPSA& caps) {
   return result;
 }
 
-MIXERLINEA ToLineRequest(const MixerLineInfo& line) {
-  MIXERLINEA record{};
+MIXERLINEW ToLineRequest(const MixerLineInfo& line) {
+  MIXERLINEW record{};
   record.cbStruct = sizeof record;
   record.dwDestination = line.dwDestination;
   record.dwSource = line.dwSource;
   return record;
 }
 
-MixerLineInfo ToMixerLineInfo(const MIXERLINEA& record) {
+MixerLineInfo ToMixerLineInfo(const MIXERLINEW& record) {
   MixerLineInfo line;
   line.dwDestination = record.dwDestination;
   line.dwSource = record.dwSource;
@@ -48,7 +57,7 @@ MixerLineInfo ToMixerLineInfo(const MIXERLINEA& record) {
   return line;
 }
 
-MixerControlInfo ToMixerControlInfo(const MIXERCONTROLA& record) {
+MixerControlInfo ToMixerControlInfo(const MIXERCONTROLW& record) {
   MixerControlInfo control;
   control.dwControlID = record.dwControlID;
   control.dwControlType = record.dwControlType;

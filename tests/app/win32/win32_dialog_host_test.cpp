@@ -96,7 +96,8 @@ TEST_F(Win32DialogHostTest, WindowIsTheQueueWhileTheControllerStarts) {
 }
 
 TEST_F(Win32DialogHostTest, ControlTextsRoundTripAndRepaint) {
-  ASSERT_NE(Create(kFullDialogId), nullptr);
+  HWND window = Create(kFullDialogId);
+  ASSERT_NE(window, nullptr);
   const std::string longPath = "C:\\" + std::string(3000, 'x') + ".hex";
   for (const std::string& text : {std::string("DSP block 12 of 40"), std::string(), longPath}) {
     host_.SetControlText(kDspPathBox, text);
@@ -104,6 +105,14 @@ TEST_F(Win32DialogHostTest, ControlTextsRoundTripAndRepaint) {
   }
   host_.SetControlText(kInfoLine, "100 percent");
   EXPECT_EQ(host_.GetControlText(kInfoLine), "100 percent");
+  // A non-ASCII name (UTF-8 inside the program) shows as the characters it
+  // names, whatever the ANSI code page, and reads back the same.
+  const std::string name = "KR35 Kopfh\xc3\xb6rer \xce\xa9";
+  host_.SetControlText(kInfoLine, name);
+  EXPECT_EQ(host_.GetControlText(kInfoLine), name);
+  wchar_t shown[32] = {};
+  GetDlgItemTextW(window, kInfoLine, shown, 32);
+  EXPECT_STREQ(shown, L"KR35 Kopfh\u00f6rer \u03a9");
   // No such control: nothing happens.
   host_.SetControlText(4242, "x");
   EXPECT_EQ(host_.GetControlText(4242), "");

@@ -32,18 +32,18 @@ TEST(Win32HidBackend, MissingPathOpensNothing) {
   EXPECT_EQ(backend.OpenWrite(path), nullptr);
 }
 
-TEST(HidStringToAnsi, ConvertsUpToTheTerminatingZero) {
-  const wchar_t units[] = L"KR35 Headset\0garbage";
+TEST(HidStringToUtf8, ConvertsUpToTheTerminatingZeroWhateverTheAnsiCodePage) {
+  const wchar_t units[] = L"KR35 Kopfh\u00f6rer \u8033\u673a\0garbage";
   std::string text;
-  ASSERT_TRUE(HidStringToAnsi(units, std::size(units), text));
-  EXPECT_EQ(text, "KR35 Headset");
+  ASSERT_TRUE(HidStringToUtf8(units, std::size(units), text));
+  EXPECT_EQ(text, "KR35 Kopfh\xc3\xb6rer \xe8\x80\xb3\xe6\x9c\xba");
 }
 
-TEST(HidStringToAnsi, StringFillingTheWholeBufferIsCutBeforeItsLastUnit) {
+TEST(HidStringToUtf8, StringFillingTheWholeBufferIsCutBeforeItsLastUnit) {
   std::array<wchar_t, 256> units;
   units.fill(L'x');
   std::string text;
-  ASSERT_TRUE(HidStringToAnsi(units.data(), units.size(), text));
+  ASSERT_TRUE(HidStringToUtf8(units.data(), units.size(), text));
   EXPECT_EQ(text, std::string(255, 'x'));
 }
 

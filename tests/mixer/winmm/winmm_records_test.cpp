@@ -4,16 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
+#include <iterator>
 
 namespace kr35 {
 namespace {
 
 TEST(WinmmRecordsTest, CapabilitiesKeepAFullLengthNameInsideItsArray) {
-  MIXERCAPSA caps{};
+  MIXERCAPSW caps{};
   caps.wMid = 1;
   caps.wPid = 2;
   caps.vDriverVersion = 0x0500;
-  std::memset(caps.szPname, 'K', sizeof caps.szPname);  // no terminating zero
+  std::wmemset(caps.szPname, L'K', std::size(caps.szPname));  // no terminating zero
   caps.fdwSupport = 4;
   caps.cDestinations = 2;
   const MixerCaps mapped = ToMixerCaps(caps);
@@ -25,20 +27,42 @@ TEST(WinmmRecordsTest, CapabilitiesKeepAFullLengthNameInsideItsArray) {
   EXPECT_EQ(mapped.cDestinations, 2u);
 }
 
+// Names are UTF-8 in the seam, whatever the ANSI code page: a name that
+// grows beyond the array in UTF-8 is cut before the character that would not
+// fit, never inside one.
+TEST(WinmmRecordsTest, WideNamesBecomeUtf8CutAtACharacterBoundary) {
+  const std::string ear = "\xe8\x80\xb3";  // U+8033, three bytes in UTF-8
+  std::string tenEars;
+  for (int i = 0; i < 10; ++i) tenEars += ear;
+  struct Case {
+    std::wstring name;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {L"KR35 Kopfh\u00f6rer", "KR35 Kopfh\xc3\xb6rer"},
+      {std::wstring(11, L'\u8033'), tenEars},  // 33 bytes: ten fit the 32 of szPname
+  };
+  for (const Case& c : cases) {
+    MIXERCAPSW caps{};
+    c.name.copy(caps.szPname, std::size(caps.szPname));
+    EXPECT_EQ(std::string(ToMixerCaps(caps).szPname), c.expected);
+  }
+}
+
 TEST(WinmmRecordsTest, LineRequestCarriesSizeDestinationAndSource) {
   MixerLineInfo request;
   request.dwDestination = 1;
   request.dwSource = 3;
   request.dwLineID = 99;  // not part of a request
-  const MIXERLINEA record = ToLineRequest(request);
-  EXPECT_EQ(record.cbStruct, sizeof(MIXERLINEA));
+  const MIXERLINEW record = ToLineRequest(request);
+  EXPECT_EQ(record.cbStruct, sizeof(MIXERLINEW));
   EXPECT_EQ(record.dwDestination, 1u);
   EXPECT_EQ(record.dwSource, 3u);
   EXPECT_EQ(record.dwLineID, 0u);
 }
 
 TEST(WinmmRecordsTest, LineRecordMapsEveryField) {
-  MIXERLINEA record{};
+  MIXERLINEW record{};
   record.dwDestination = 1;
   record.dwSource = 2;
   record.dwLineID = 0x10002;
@@ -47,8 +71,8 @@ TEST(WinmmRecordsTest, LineRecordMapsEveryField) {
   record.cChannels = 2;
   record.cConnections = 3;
   record.cControls = 4;
-  std::strcpy(record.szShortName, "Rec");
-  std::memset(record.szName, 'n', sizeof record.szName);
+  std::wcscpy(record.szShortName, L"Rec");
+  std::wmemset(record.szName, L'n', std::size(record.szName));
   const MixerLineInfo line = ToMixerLineInfo(record);
   EXPECT_EQ(line.dwDestination, 1u);
   EXPECT_EQ(line.dwSource, 2u);
@@ -63,13 +87,13 @@ TEST(WinmmRecordsTest, LineRecordMapsEveryField) {
 }
 
 TEST(WinmmRecordsTest, ControlRecordMapsTypeFlagsItemsAndBounds) {
-  MIXERCONTROLA record{};
+  MIXERCONTROLW record{};
   record.cbStruct = sizeof record;
   record.dwControlID = 7;
   record.dwControlType = MIXERCONTROL_CONTROLTYPE_MUTE;
   record.fdwControl = MIXERCONTROL_CONTROLF_UNIFORM | MIXERCONTROL_CONTROLF_MULTIPLE;
   record.cMultipleItems = 3;
-  std::strcpy(record.szName, "Mute");
+  std::wcscpy(record.szName, L"Mute");
   record.Bounds.lMinimum = -5;
   record.Bounds.lMaximum = 65535;
   const MixerControlInfo control = ToMixerControlInfo(record);
