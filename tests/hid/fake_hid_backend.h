@@ -21,7 +21,7 @@
 #include "hid/hid_device.h"
 #include "hid/hid_io.h"
 #include "hid/report_descriptor_parser.h"
-#include "hid/test_report_descriptor_samples.h"
+#include "hid/report_descriptor_samples.h"
 #include "hid/timed_report_queue.h"
 
 // Reader threads are seen to end through a thread-local object's destructor.

@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "hid/report_descriptor_parser.h"
-#include "hid/test_report_descriptor_samples.h"
+#include "hid/report_descriptor_samples.h"
 #include "record/recorded_caps.h"
 #include "sim/sim_report_descriptor.h"
 

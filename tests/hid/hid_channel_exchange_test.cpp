@@ -8,7 +8,7 @@
 
 #include "hid/fake_hid_backend.h"
 #include "hid/hid_channel.h"
-#include "hid/test_hid_channel_support.h"
+#include "hid/hid_channel_test_support.h"
 #include "protocol/command_exchange.h"
 
 namespace kr35::test {

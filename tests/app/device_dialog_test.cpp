@@ -7,7 +7,7 @@
 #include "app/dialog_ids.h"
 #include "app/full_dialog.h"
 #include "app/standard_dialog.h"
-#include "test_dialog_rig.h"
+#include "dialog_rig.h"
 
 namespace kr35 {
 namespace {

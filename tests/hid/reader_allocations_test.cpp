@@ -11,7 +11,7 @@
 
 #include "hid/fake_hid_backend.h"
 #include "hid/hid_channel.h"
-#include "hid/test_hid_channel_support.h"
+#include "hid/hid_channel_test_support.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "app/full_dialog.h"
 #include "app/keep_alive_clock.h"
 #include "app/standard_dialog.h"
-#include "test_dialog_rig.h"
+#include "dialog_rig.h"
 
 namespace kr35 {
 namespace {

@@ -13,7 +13,7 @@
 #include "firmware/file_io.h"
 #include "firmware/firmware_image.h"
 #include "firmware/intel_hex_writer.h"
-#include "test_dialog_rig.h"
+#include "dialog_rig.h"
 
 namespace kr35 {
 namespace {

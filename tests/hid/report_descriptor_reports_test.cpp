@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "hid/report_descriptor_parser.h"
-#include "hid/test_report_descriptor_samples.h"
+#include "hid/report_descriptor_samples.h"
 
 namespace kr35 {
 namespace {

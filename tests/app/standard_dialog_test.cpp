@@ -11,7 +11,7 @@
 #include "firmware/builtin_images.h"
 #include "firmware/firmware_image.h"
 #include "protocol/firmware_transfer.h"
-#include "test_dialog_rig.h"
+#include "dialog_rig.h"
 
 namespace kr35 {
 namespace {
