@@ -40,6 +40,8 @@ void Adapter::Close() {
 }
 
 AdapterIdentity Adapter::Identity() const {
+  if (auto identity = channel_.ReadIdentity()) return *identity;
+  // No longer readable: what was read when it was opened.
   AdapterIdentity identity;
   identity.path = channel_.DevicePath();
   identity.vendorId = channel_.Attributes().vendorId;

@@ -32,8 +32,9 @@ class Adapter {
   void Close();
   bool IsOpen() const { return channel_.IsOpen(); }
 
-  // Who the open adapter is. The serial number is not read here (see
-  // ListAdapterInterfaces); the USB port is not known yet.
+  // Who the open adapter is, read now: ids, strings, serial number and USB
+  // port where the platform gives them. When it can no longer be read, the
+  // ids and strings read when it was opened.
   AdapterIdentity Identity() const;
 
   VersionsAnswer Versions();

@@ -37,6 +37,8 @@ std::optional<AdapterIdentity> ReadAdapterIdentity(HidReadHandle& handle, const 
     // An empty serial number says nothing: it is treated as none.
     std::string serial;
     if (handle.GetSerialNumberString(serial) && !serial.empty()) identity.serialNumber = serial;
+    std::string port;
+    if (handle.GetPortPath(port)) identity.usbPort = port;
   }
   return identity;
 }

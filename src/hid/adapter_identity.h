@@ -35,12 +35,14 @@ inline bool IsUsableAdapter(const AdapterIdentity& identity) {
 
 // Reads the identity of the interface open in `handle` at `path`: attributes,
 // then (only for the adapter's ids) manufacturer and product strings, and the
-// serial number when `withSerial`. None when the ids are not the adapter's.
+// serial number and USB port when `withSerial`. None when the ids are not the
+// adapter's.
 std::optional<AdapterIdentity> ReadAdapterIdentity(HidReadHandle& handle, const std::string& path,
                                                    bool withSerial = false);
 
 // Every present interface with the adapter's ids, usable or not, in the
-// platform's order, each with its serial number where the platform gives one.
+// platform's order, each with its serial number and USB port where the
+// platform gives them.
 std::vector<AdapterIdentity> ListAdapterInterfaces(HidBackend& backend);
 
 }  // namespace kr35

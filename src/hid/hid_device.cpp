@@ -40,6 +40,11 @@ int HidDevice::Open(const std::string& path) {
   return 0;
 }
 
+std::optional<AdapterIdentity> HidDevice::ReadIdentity() const {
+  if (!readHandle_) return std::nullopt;
+  return ReadAdapterIdentity(*readHandle_, devicePath_, true);
+}
+
 int HidDevice::FindAdapter() {
   Close();
   const auto paths = backend_.EnumerateInterfaces();

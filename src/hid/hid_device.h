@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "hid/adapter_identity.h"
@@ -31,6 +32,9 @@ class HidDevice {
   const std::string& DevicePath() const { return devicePath_; }
   const std::string& ManufacturerString() const { return manufacturerString_; }
   const std::string& ProductString() const { return productString_; }
+  // Who the open interface is, serial number and USB port included, read now
+  // through the open handle; none when closed or no longer readable.
+  std::optional<AdapterIdentity> ReadIdentity() const;
 
  protected:
   void CloseReadHandle();

@@ -37,6 +37,9 @@ class HidReadHandle {
   virtual bool GetProductString(std::string& text) = 0;
   // The serial number, where the platform gives one.
   virtual bool GetSerialNumberString(std::string& /*text*/) { return false; }
+  // The USB port the device sits on (Linux: the USB device's port path such
+  // as "1-2.3"; the simulator: the adapter's index), where the platform gives one.
+  virtual bool GetPortPath(std::string& /*text*/) { return false; }
   // The parsed report description, or null when it cannot be had.
   virtual std::unique_ptr<PreparsedData> GetPreparsedData() = 0;
   // The report descriptor's bytes, where the platform gives them (it does not

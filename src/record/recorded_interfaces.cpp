@@ -42,6 +42,10 @@ bool RecordedIdentityHandle::GetSerialNumberString(std::string& text) {
   return CopyText(interface_.serial, text);
 }
 
+bool RecordedIdentityHandle::GetPortPath(std::string& text) {
+  return CopyText(interface_.port, text);
+}
+
 RecordedInterfacesBackend::RecordedInterfacesBackend(const Recording& recording)
     : interfaces_(recording.interfaces) {
   for (const auto& enumeration : recording.enumerations) {

@@ -25,6 +25,7 @@ class RecordedIdentityHandle : public HidReadHandle {
   bool GetManufacturerString(std::string& text) override;
   bool GetProductString(std::string& text) override;
   bool GetSerialNumberString(std::string& text) override;
+  bool GetPortPath(std::string& text) override;
 
  protected:
   const RecordedInterface& interface_;

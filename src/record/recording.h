@@ -41,6 +41,7 @@ struct RecordedInterface {
   std::optional<std::string> manufacturer;
   std::optional<std::string> product;
   std::optional<std::string> serial;  // absent from recordings made before it was kept
+  std::optional<std::string> port;    // the USB port; likewise
   std::optional<std::vector<std::uint8_t>> descriptor;
   std::optional<RecordedCaps> caps;  // what stands for the descriptor where it is missing
   int attributesLine = 0;            // the recording's lines that gave them, for messages

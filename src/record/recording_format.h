@@ -6,8 +6,9 @@
 //   enumerate    "paths": [...] or null when the platform could not list them
 //   open         "path", "handle": N (null when it could not be opened)
 //   attributes   "handle", "vendorId", "productId", "versionNumber" (null when unreadable)
-//   manufacturer, product, serial   "handle", "text" (null when unreadable;
-//                serial lines are missing from recordings made before they were kept)
+//   manufacturer, product, serial, port   "handle", "text" (null when unreadable;
+//                serial and port lines are missing from recordings made before
+//                they were kept)
 //   descriptor   "handle", "bytes": hex or null, "caps": what the report parser
 //                returned (record/recorded_caps.h), which a replay uses when
 //                "bytes" is null

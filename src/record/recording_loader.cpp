@@ -58,10 +58,12 @@ class RecordingBuilder {
                                    line.at("versionNumber").get<std::uint16_t>()};
         InterfaceOf(line).attributesLine = number;
       }
-    } else if (event == "manufacturer" || event == "product" || event == "serial") {
+    } else if (event == "manufacturer" || event == "product" || event == "serial" ||
+               event == "port") {
       RecordedInterface& interface = InterfaceOf(line);
       auto& text = event == "product"  ? interface.product
                    : event == "serial" ? interface.serial
+                   : event == "port"   ? interface.port
                                        : interface.manufacturer;
       if (!text && !line.at("text").is_null()) text = line.at("text").get<std::string>();
     } else if (event == "descriptor") {

@@ -75,6 +75,11 @@ class RecordingReadHandle final : public HidReadHandle {
     file_->Write("serial", Field() + ",\"text\":" + OptionalText(ok, text));
     return ok;
   }
+  bool GetPortPath(std::string& text) override {
+    const bool ok = inner_->GetPortPath(text);
+    file_->Write("port", Field() + ",\"text\":" + OptionalText(ok, text));
+    return ok;
+  }
   std::unique_ptr<PreparsedData> GetPreparsedData() override {
     auto parsed = inner_->GetPreparsedData();
     const auto bytes = inner_->GetReportDescriptor();

@@ -32,7 +32,7 @@ const std::vector<std::uint8_t> kOtherDeviceDescriptor = {0x06, 0x00, 0xFF, 0x09
                                                           0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08,
                                                           0x95, 0x08, 0x09, 0x01, 0x81, 0x02, 0xC0};
 
-enum class SimString { kManufacturer, kProduct, kSerial };
+enum class SimString { kManufacturer, kProduct, kSerial, kPort };
 
 // One open read handle: the reports waiting for it and its pending read.
 struct ReadState {
@@ -266,6 +266,12 @@ bool SimWorld::GetString(const ReadState& state, SimString which, std::string& t
   std::lock_guard lock(mutex_);
   if (!ReaderAlive(state)) return false;
   const SimDevice& device = devices_[state.device];
+  if (which == SimString::kPort) {
+    // A simulated adapter sits on the port named by its index.
+    if (!device.isAdapter) return false;
+    text = std::to_string(device.adapterNumber);
+    return true;
+  }
   const std::optional<std::string>& value = which == SimString::kProduct ? device.product
                                             : which == SimString::kManufacturer
                                                 ? device.manufacturer
@@ -530,6 +536,9 @@ class SimReadHandle : public HidReadHandle {
   }
   bool GetSerialNumberString(std::string& text) override {
     return world_->GetString(*state_, SimString::kSerial, text);
+  }
+  bool GetPortPath(std::string& text) override {
+    return world_->GetString(*state_, SimString::kPort, text);
   }
   std::unique_ptr<PreparsedData> GetPreparsedData() override {
     return world_->GetPreparsedData(*state_);

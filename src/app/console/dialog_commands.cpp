@@ -191,18 +191,21 @@ int RunListCommand(PlatformServices& services, EventPrinter& printer) {
     const std::string manufacturer = adapter.manufacturer.value_or("(unreadable)");
     const std::string product = adapter.product.value_or("(unreadable)");
     const std::optional<std::string>& serial = adapter.serialNumber;
+    const std::string& port = adapter.usbPort;
     ++found;
     printer.PrintWithFields(
         "adapter",
         EscapeDeviceText(adapter.path) + "  " + Hex4(adapter.vendorId) + ":" +
             Hex4(adapter.productId) + "  " + EscapeDeviceText(manufacturer) + "  " +
             EscapeDeviceText(product) + (serial ? "  serial " + EscapeDeviceText(*serial) : "") +
+            (port.empty() ? "" : "  port " + EscapeDeviceText(port)) +
             (IsUsableAdapter(adapter) ? "" : "  (not usable: no product string)"),
         "\"path\":" + JsonQuote(adapter.path) +
             ",\"vendorId\":" + std::to_string(adapter.vendorId) +
             ",\"productId\":" + std::to_string(adapter.productId) +
             ",\"manufacturer\":" + JsonQuote(manufacturer) + ",\"product\":" + JsonQuote(product) +
-            ",\"serial\":" + (serial ? JsonQuote(*serial) : "null"));
+            ",\"serial\":" + (serial ? JsonQuote(*serial) : "null") +
+            ",\"port\":" + (port.empty() ? "null" : JsonQuote(port)));
   }
 #ifndef _WIN32
   if (!services.IsSimulated()) {

@@ -64,6 +64,10 @@ bool HidrawReadHandle::GetSerialNumberString(std::string& text) {
   return Give(Identity().serial, text);
 }
 
+bool HidrawReadHandle::GetPortPath(std::string& text) {
+  return Give(Identity().usbPort, text);
+}
+
 std::unique_ptr<PreparsedData> HidrawReadHandle::GetPreparsedData() {
   if (!descriptor_) {
     return nullptr;

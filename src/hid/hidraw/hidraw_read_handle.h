@@ -22,6 +22,7 @@ class HidrawReadHandle final : public HidReadHandle {
   bool GetManufacturerString(std::string& text) override;
   bool GetProductString(std::string& text) override;
   bool GetSerialNumberString(std::string& text) override;
+  bool GetPortPath(std::string& text) override;
   std::unique_ptr<PreparsedData> GetPreparsedData() override;
   std::optional<std::vector<std::uint8_t>> GetReportDescriptor() override { return descriptor_; }
 

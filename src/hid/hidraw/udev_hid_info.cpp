@@ -81,6 +81,7 @@ HidNodeIdentity ReadHidNodeIdentity(udev_device* hidraw) {
     return identity;
   }
   identity.onUsbDevice = true;
+  identity.usbPort = NonEmptyText(udev_device_get_sysname(usb));
   if (const char* bcd = udev_device_get_sysattr_value(usb, "bcdDevice")) {
     identity.versionNumber = ParseHex16(bcd).value_or(0);
   }

@@ -36,6 +36,8 @@ struct HidNodeIdentity {
   // The USB device's serial number, or else the HID device's unique id
   // (HID_UNIQ: Bluetooth and uhid devices); none when empty or absent.
   std::optional<std::string> serial;
+  // The USB device's port path ("1-2.3"), its name in sysfs; none off USB.
+  std::optional<std::string> usbPort;
 };
 
 // `hidraw` is a device of subsystem "hidraw". The USB device's strings are
