@@ -203,29 +203,33 @@ TEST_F(SessionRoundTripTest, ARecordingWithoutDescriptorBytesReplaysFromItsCaps)
   }
 }
 
-// The serial number goes into the list, the recording and its replay; a
-// recording made before serial numbers were kept replays without them.
-TEST_F(SessionRoundTripTest, TheSerialNumberIsListedRecordedAndReplayed) {
+// The serial number and the USB port go into the list, the recording and its
+// replay; a recording made before they were kept replays without them.
+TEST_F(SessionRoundTripTest, TheSerialNumberAndPortAreListedRecordedAndReplayed) {
   const std::string scenario =
       WriteFile("serial.json", R"({"hid": {"adapters": 2, "serial": "SN-0042"}})");
   const std::string recording = Path("list.jsonl");
   const RunResult listed = List(Simulated(scenario, recording));
   ASSERT_EQ(listed.status, kExitDone) << listed.errors;
   const std::string adapter = "  3c1f:5e35  Simulated  KR35 Headset Adapter (simulated)";
-  EXPECT_EQ(listed.output, "adapter: sim:adapter0" + adapter + "  serial SN-0042\n" +
-                               "adapter: sim:adapter1" + adapter + "  serial SN-0042\n");
-  EXPECT_NE(List(Simulated(scenario, ""), OutputStyle::kJson).output.find(R"("serial":"SN-0042")"),
+  EXPECT_EQ(listed.output, "adapter: sim:adapter0" + adapter + "  serial SN-0042  port 0\n" +
+                               "adapter: sim:adapter1" + adapter + "  serial SN-0042  port 1\n");
+  EXPECT_NE(List(Simulated(scenario, ""), OutputStyle::kJson)
+                .output.find(R"("serial":"SN-0042","port":"1")"),
             std::string::npos);
   EXPECT_EQ(List(Replayed(recording)).output, listed.output);
 
   const std::string older = Rewrite(
       recording, "older.jsonl",
       [](const std::string& line) {
-        return line.find("\"event\":\"serial\"") == std::string::npos;
+        return line.find("\"event\":\"serial\"") == std::string::npos &&
+               line.find("\"event\":\"port\"") == std::string::npos;
       },
       [](std::string line) { return line; });
-  EXPECT_EQ(List(Replayed(older)).output, EraseEvery(listed.output, "  serial SN-0042"));
-  EXPECT_NE(List(Replayed(older), OutputStyle::kJson).output.find(R"("serial":null)"),
+  EXPECT_EQ(List(Replayed(older)).output,
+            EraseEvery(EraseEvery(EraseEvery(listed.output, "  serial SN-0042"), "  port 0"),
+                       "  port 1"));
+  EXPECT_NE(List(Replayed(older), OutputStyle::kJson).output.find(R"("serial":null,"port":null)"),
             std::string::npos);
 }
 

@@ -1,6 +1,5 @@
 // --device with two simulated adapters: only the chosen one receives frames,
-// and a path that is no adapter is refused with the adapters present. `list`
-// tells the two apart by their ports, and a recording keeps them.
+// and a path that is no adapter is refused with the adapters present.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -51,38 +50,6 @@ TEST(DeviceChoiceTest, OnlyTheChosenOfTwoAdaptersReceivesFrames) {
   EXPECT_FALSE(CheckChosenAdapter(*PlatformServices::Create(options, error), "/dev/hidraw9"));
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
             "kr35ctl: no adapter at /dev/hidraw9; adapters present: sim:adapter0 sim:adapter1\n");
-  fs::remove_all(dir);
-}
-
-TEST(DeviceChoiceTest, ListShowsEachAdaptersPortAndARecordingKeepsIt) {
-  const fs::path dir = fs::temp_directory_path() / "kr35_device_ports";
-  fs::create_directories(dir);
-  const fs::path scenario = dir / "two.json";
-  const fs::path recording = dir / "list.jsonl";
-  std::ofstream(scenario) << R"({"hid": {"adapters": 2, "serial": "A-1"}})";
-
-  const auto list = [](ServiceOptions options) {
-    std::string error;
-    auto services = PlatformServices::Create(options, error);
-    EXPECT_TRUE(services) << error;
-    testing::CaptureFile out;
-    EventPrinter printer(OutputStyle::kJson, out.get());
-    EXPECT_EQ(RunListCommand(*services, printer), kExitDone);
-    return out.Text();
-  };
-  ServiceOptions simulated;
-  simulated.simulate = true;
-  simulated.scenarioPath = scenario.string();
-  simulated.recordPath = recording.string();
-  const std::string shown = list(simulated);
-  EXPECT_NE(shown.find(R"("path":"sim:adapter0")"), std::string::npos) << shown;
-  EXPECT_NE(shown.find(R"("serial":"A-1","port":"0")"), std::string::npos) << shown;
-  EXPECT_NE(shown.find(R"("serial":"A-1","port":"1")"), std::string::npos) << shown;
-
-  ServiceOptions replayed;
-  replayed.replayPath = recording.string();
-  replayed.replayMaxSpeed = true;
-  EXPECT_EQ(list(replayed), shown);
   fs::remove_all(dir);
 }
 
