@@ -1,7 +1,15 @@
 #include "app/dialog_program.h"
 
 #include <csignal>
+#include <cstdlib>
+#include <iostream>
 #include <memory>
+#include <mutex>
+#include <thread>
+
+#ifndef _WIN32
+#include <pthread.h>
+#endif
 
 #include "app/download_options.h"
 #include "app/output_paths.h"
@@ -15,6 +23,67 @@ constexpr const char* kProgramName = "kr35-download";
 std::string Error(const std::string& text) {
   return std::string(kProgramName) + ": " + text + "\n";
 }
+
+// SIGINT or SIGTERM ends the program as before, but first keeps the
+// simulated adapter's flash, as the normal end does (a real adapter keeps
+// its own): the services of the running dialog are saved, then the program
+// exits with 128 + the signal number.
+std::mutex exitMutex;
+PlatformServices* servicesToSave = nullptr;  // guarded by exitMutex
+
+[[noreturn]] void SaveAndExit(int signalNumber) {
+  {
+    std::lock_guard lock(exitMutex);
+    std::string error;
+    if (servicesToSave && !servicesToSave->Save(error)) std::cerr << Error(error);
+  }
+  std::_Exit(128 + signalNumber);
+}
+
+#ifndef _WIN32
+// Blocks the signals in this thread, and so in every thread it starts later,
+// and takes them in a thread of their own, where saving is safe. Call before
+// the services start their threads.
+void TakeExitSignals() {
+  static std::once_flag started;
+  std::call_once(started, [] {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::thread([signals] {
+      for (int signalNumber = 0;;) {
+        if (sigwait(&signals, &signalNumber) == 0) SaveAndExit(signalNumber);
+      }
+    }).detach();
+  });
+}
+#else
+// The C runtime runs these in a thread of its own for a console control event.
+extern "C" void OnExitSignal(int signalNumber) {
+  SaveAndExit(signalNumber);
+}
+void TakeExitSignals() {
+  std::signal(SIGINT, OnExitSignal);
+  std::signal(SIGTERM, OnExitSignal);
+}
+#endif
+
+// Names the services a signal saves for its lifetime.
+class SavedOnExitSignal {
+ public:
+  explicit SavedOnExitSignal(PlatformServices& services) {
+    std::lock_guard lock(exitMutex);
+    servicesToSave = &services;
+  }
+  ~SavedOnExitSignal() {
+    std::lock_guard lock(exitMutex);
+    servicesToSave = nullptr;
+  }
+  SavedOnExitSignal(const SavedOnExitSignal&) = delete;
+  SavedOnExitSignal& operator=(const SavedOnExitSignal&) = delete;
+};
 
 }  // namespace
 
@@ -70,12 +139,14 @@ int RunDialogProgram(const std::vector<std::string>& arguments, const DialogProg
   serviceOptions.replayPath = options.replayPath;
   serviceOptions.replayMaxSpeed = options.replayMaxSpeed;
   serviceOptions.program = kProgramName;
+  TakeExitSignals();
   // The services outlive the dialog and its threads.
   std::unique_ptr<PlatformServices> services = PlatformServices::Create(serviceOptions, error);
   if (!services) {
     program.showText(Error(error), true);
     return 2;
   }
+  const SavedOnExitSignal savedOnSignal(*services);
   DownloadApp app(arguments, {services->Hid(), services->Notifications(), services->Mixer()});
   program.runOnHost(app, services->ExchangeClock());
   if (app.DialogResult() == -1) {

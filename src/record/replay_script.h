@@ -28,6 +28,10 @@ class ReplayScript {
   const RecordedWrite* Write(std::span<const std::uint8_t> report,
                              const std::string* path = nullptr);
 
+  // The program departed from the recording in a way the replay found
+  // itself; `diagnosis` says how. No effect once the phase is not kRunning.
+  void Depart(std::string diagnosis);
+
   Phase CurrentPhase() const { return phase_; }
   // How many recorded output reports have been written, and how many there are.
   std::size_t Written() const { return next_; }
@@ -35,12 +39,17 @@ class ReplayScript {
   bool AllWritten() const { return Written() == Recorded(); }
   // Empty while the program did what the recording did.
   const std::string& Diagnosis() const { return diagnosis_; }
+  // Once departed: what in the program's set-up (its command, options, the
+  // adapter chosen) differs from the recorded run where that may be the
+  // cause; empty when nothing points to it.
+  const std::string& SetUpHint() const { return setUpHint_; }
 
  private:
   const Recording& recording_;
   Phase phase_ = Phase::kRunning;
   std::size_t next_ = 0;
   std::string diagnosis_;
+  std::string setUpHint_;
 };
 
 // How long after the moment recorded at `anchorUs` is replayed `event`

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -17,11 +19,21 @@ namespace kr35 {
 
 using SteadyTime = std::chrono::steady_clock::time_point;
 
+// Reports a device sends within this distance of one another reach the host
+// together (a full-speed interrupt endpoint is polled once a millisecond):
+// a replay hands such a burst to the program before its wait for the first
+// one ends. At maximum speed every report after a write is one burst.
+constexpr std::int64_t kBurstUs = 1000;
+// How long a reader that took a report may take to hand it on before the
+// next event comes anyway (a reader that stopped must not hold up the rest).
+// Also how long a wait lasts once nothing more can come from the device.
+constexpr std::chrono::milliseconds kHandOverGrace{100};
+
 class ReplayState {
  public:
   ReplayState(Recording recording, bool maxSpeed)
       : recording_(std::move(recording)), maxSpeed_(maxSpeed) {
-    Schedule(start_, 0, recording_.prelude);
+    Schedule(start_, 0, recording_.prelude, false);
     deliverer_ = std::thread([this] { Deliver(); });
   }
   ~ReplayState() {
@@ -43,7 +55,8 @@ class ReplayState {
   }
   std::string Diagnosis() {
     std::lock_guard lock(mutex_);
-    return script_.Diagnosis();
+    const std::string& hint = script_.SetUpHint();
+    return script_.Diagnosis() + (hint.empty() ? "" : "\n  " + hint);
   }
   ReplayProgress Progress() {
     std::lock_guard lock(mutex_);
@@ -69,14 +82,20 @@ class ReplayState {
   }
   int NextReadHandle() {
     std::lock_guard lock(mutex_);
-    return ++readHandles_;
+    open_.insert(++readHandles_);
+    return readHandles_;
   }
 
   bool Write(const std::string& path, std::span<const std::uint8_t> report) {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     const ReplayScript::Phase before = script_.CurrentPhase();
+    if (before == ReplayScript::Phase::kRunning && !ReadAheadOfWrite(lock)) {
+      script_.Depart("output report " + std::to_string(script_.Written() + 1) +
+                     " was written before the program read the input report recorded ahead "
+                     "of it");
+    }
     if (const RecordedWrite* recorded = script_.Write(report, &path)) {
-      Schedule(std::chrono::steady_clock::now(), recorded->tUs, recorded->after);
+      Schedule(std::chrono::steady_clock::now(), recorded->tUs, recorded->after, true);
       return recorded->ok;
     }
     if (before == ReplayScript::Phase::kRunning) {
@@ -85,7 +104,7 @@ class ReplayState {
         RecordedDeviceEvent removal;
         removal.kind = RecordedDeviceEvent::Kind::kNotice;
         removal.code = DBT_DEVICEREMOVECOMPLETE;
-        scheduled_.emplace(std::chrono::steady_clock::now(), std::move(removal));
+        scheduled_.push_back({std::chrono::steady_clock::now(), std::move(removal), false});
       }
       changed_.notify_all();
     }
@@ -94,12 +113,17 @@ class ReplayState {
   }
 
   // Reads of one handle: the next delivered event, or the end of the device.
+  // A reader that starts its next read has handed on the report before.
   ReadStart StartRead(int handle, std::span<std::uint8_t> buffer) {
     std::lock_guard lock(mutex_);
     auto& reading = handles_[handle];
     reading.buffer = buffer;
+    if (reading.handingOn) {
+      reading.handingOn = false;
+      changed_.notify_all();
+    }
     if (!reading.ready.Empty()) {
-      return reading.ready.TakeInto(buffer) ? ReadStart::kComplete : ReadStart::kError;
+      return Take(reading, buffer) ? ReadStart::kComplete : ReadStart::kError;
     }
     return GoneFor(handle) ? ReadStart::kError : ReadStart::kPending;
   }
@@ -109,7 +133,7 @@ class ReplayState {
     reading.ready.WaitUntilDue(lock, changed_, std::chrono::steady_clock::now() + timeout,
                                [&] { return reading.interrupted || GoneFor(handle); });
     if (!reading.ready.Empty()) {
-      return reading.ready.TakeInto(reading.buffer) ? ReadWait::kComplete : ReadWait::kError;
+      return Take(reading, reading.buffer) ? ReadWait::kComplete : ReadWait::kError;
     }
     return GoneFor(handle) ? ReadWait::kError : ReadWait::kTimeout;
   }
@@ -121,8 +145,42 @@ class ReplayState {
     changed_.notify_all();
   }
   void CloseHandle(int handle) {
-    std::lock_guard lock(mutex_);
-    handles_.erase(handle);
+    {
+      std::lock_guard lock(mutex_);
+      handles_.erase(handle);
+      open_.erase(handle);
+      closed_.insert(handle);
+    }
+    changed_.notify_all();
+  }
+
+  // Whether the program read every input report recorded ahead of the write
+  // it makes now, as it did when recorded. A report it has yet to read (at
+  // recorded speed also one not due yet: the program is quicker than the
+  // recorded one), or is handing on only now, could reach it after the write
+  // and pass for its answer.
+  bool ReadAheadOfWrite(std::unique_lock<std::mutex>& lock) {
+    const bool queued = std::any_of(open_.begin(), open_.end(), [&](int handle) {
+      const auto found = handles_.find(handle);
+      return found != handles_.end() && !found->second.ready.Empty();
+    });
+    const bool scheduled =
+        std::any_of(scheduled_.begin(), scheduled_.end(), [&](const Scheduled& entry) {
+          return entry.event.kind == RecordedDeviceEvent::Kind::kRead &&
+                 open_.contains(entry.event.handle);
+        });
+    if (queued || scheduled) return false;
+    // A reader that does not hand on within the grace has stopped reading.
+    return HandedOn() || !changed_.wait_for(lock, kHandOverGrace, [&] { return HandedOn(); });
+  }
+
+  // Waits, until `deadline` at most, for the program to have taken every
+  // report of the burst that followed its latest write: the program's wait
+  // for an answer ends only then, so what it finds does not depend on how
+  // its threads were scheduled.
+  void WaitForBurst(SteadyTime deadline) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_until(lock, deadline, [&] { return stopping_ || (burst_ == 0 && HandedOn()); });
   }
 
   void SetQueue(DialogQueue* queue) {
@@ -138,33 +196,84 @@ class ReplayState {
     TimedReportQueue ready;  // delivered reports and read errors, readable at once
     std::span<std::uint8_t> buffer;
     bool interrupted = false;
+    bool handingOn = false;  // a report was taken; its reader has not read again yet
   };
 
+  // An event of the recording waiting for its turn.
+  struct Scheduled {
+    SteadyTime due;
+    RecordedDeviceEvent event;
+    bool burst;  // part of the burst the program's wait for an answer takes whole
+  };
+
+  bool Take(HandleReads& reading, std::span<std::uint8_t> buffer) {
+    const bool report = reading.ready.TakeInto(buffer);
+    reading.handingOn = report;
+    changed_.notify_all();
+    return report;
+  }
+
+  // True when every open handle's reader has taken and handed on what it was given.
+  bool HandedOn() const {
+    return std::all_of(open_.begin(), open_.end(), [&](int handle) {
+      const auto found = handles_.find(handle);
+      return found == handles_.end() || (found->second.ready.Empty() && !found->second.handingOn);
+    });
+  }
+
   // Queues `events`, recorded after the moment `anchorUs`, to happen as long
-  // after `anchor` (or at once at maximum speed).
+  // after `anchor` (or at once at maximum speed). After a write, its first
+  // input report and those that follow it closely form the burst.
   void Schedule(SteadyTime anchor, std::int64_t anchorUs,
-                const std::vector<RecordedDeviceEvent>& events) {
+                const std::vector<RecordedDeviceEvent>& events, bool afterWrite) {
+    std::optional<std::int64_t> lastInBurst;
+    bool burstOpen = afterWrite;
     for (const RecordedDeviceEvent& event : events) {
-      scheduled_.emplace(anchor + ReplayDelay(anchorUs, event, maxSpeed_), event);
+      bool burst = false;
+      if (event.kind != RecordedDeviceEvent::Kind::kNotice && burstOpen) {
+        burst = !lastInBurst || maxSpeed_ || event.tUs - *lastInBurst <= kBurstUs;
+        burstOpen = burst;
+        if (burst) lastInBurst = event.tUs;
+      }
+      burst_ += burst ? 1 : 0;
+      scheduled_.push_back({anchor + ReplayDelay(anchorUs, event, maxSpeed_), event, burst});
     }
     changed_.notify_all();
   }
 
-  // Moves each scheduled event to its handle, or posts its notice, when due.
+  // Hands each scheduled event, in the recording's order, to its handle or
+  // posts its notice, once it is due and every open handle's reader has
+  // handed on what it was given before: so the program meets the device's
+  // events in the order recorded, whatever the threads' timing.
   void Deliver() {
     std::unique_lock lock(mutex_);
+    SteadyTime handOnSince = SteadyTime::max();  // max: not waiting for a hand-on
     while (!stopping_) {
       if (scheduled_.empty()) {
         changed_.wait(lock);
         continue;
       }
-      const SteadyTime due = scheduled_.begin()->first;
+      const SteadyTime due = scheduled_.front().due;
       if (std::chrono::steady_clock::now() < due) {
         changed_.wait_until(lock, due);
         continue;
       }
-      RecordedDeviceEvent event = std::move(scheduled_.begin()->second);
-      scheduled_.erase(scheduled_.begin());
+      if (!HandedOn()) {
+        const SteadyTime now = std::chrono::steady_clock::now();
+        if (handOnSince == SteadyTime::max()) handOnSince = now;
+        if (now - handOnSince < kHandOverGrace) {
+          changed_.wait_until(lock, handOnSince + kHandOverGrace);
+          continue;
+        }
+      }
+      handOnSince = SteadyTime::max();
+      RecordedDeviceEvent event = std::move(scheduled_.front().event);
+      if (scheduled_.front().burst) --burst_;
+      scheduled_.pop_front();
+      changed_.notify_all();
+      if (closed_.contains(event.handle) && event.kind != RecordedDeviceEvent::Kind::kNotice) {
+        continue;  // its reader is gone
+      }
       if (event.kind == RecordedDeviceEvent::Kind::kNotice) {
         lock.unlock();
         {
@@ -188,7 +297,7 @@ class ReplayState {
   bool GoneFor(int handle) const {
     if (!Ended()) return false;
     return std::none_of(scheduled_.begin(), scheduled_.end(),
-                        [&](const auto& entry) { return entry.second.handle == handle; });
+                        [&](const Scheduled& entry) { return entry.event.handle == handle; });
   }
 
   const Recording recording_;
@@ -200,8 +309,11 @@ class ReplayState {
   ReplayScript script_{recording_};
   std::size_t nextEnumeration_ = 0;
   int readHandles_ = 0;
-  std::multimap<SteadyTime, RecordedDeviceEvent> scheduled_;  // equal times keep their order
+  std::deque<Scheduled> scheduled_;  // in the recording's order
+  std::size_t burst_ = 0;            // burst events in scheduled_
   std::map<int, HandleReads> handles_;
+  std::set<int> open_;    // read handles the program holds
+  std::set<int> closed_;  // read handles the program closed
   bool stopping_ = false;
 
   std::mutex queueMutex_;  // held while posting, so a registration ends between posts
@@ -211,8 +323,6 @@ class ReplayState {
 };
 
 namespace {
-
-constexpr std::chrono::milliseconds kHandOverGrace{100};
 
 class ReplayReadHandle final : public RecordedIdentityHandle {
  public:
@@ -326,7 +436,11 @@ class ReplayClock final : public Clock {
     RealClock().SleepFor(PauseLength(duration));
   }
   bool WaitFor(Waitable& event, std::chrono::milliseconds timeout) override {
-    return RealClock().WaitFor(event, WaitLimit(timeout));
+    const std::chrono::milliseconds limit = WaitLimit(timeout);
+    const SteadyTime deadline = std::chrono::steady_clock::now() + limit;
+    if (!RealClock().WaitFor(event, limit)) return false;
+    state_->WaitForBurst(deadline);
+    return true;
   }
   std::chrono::milliseconds PauseLength(std::chrono::milliseconds duration) override {
     if (state_->MaxSpeed() || state_->Exhausted()) return std::chrono::milliseconds{0};

@@ -40,7 +40,8 @@ class SessionReplay {
   Clock& ExchangeClock();
 
   // Empty while the program did what the recording did; otherwise why not:
-  // the output report that differed, with both in hex, or where the recording ended.
+  // the output report that differed, with both in hex, or where the recording
+  // ended, and what in the program's set-up may be the cause.
   std::string Diagnosis() const;
   ReplayProgress Progress() const;
 

@@ -10,15 +10,20 @@ namespace {
 
 constexpr const char* kCancelledNote =
     "kr35ctl: download cancelled; nothing was sent to the adapter\n";
+// The dialog blanks its version line when the versions query fails; a
+// terminal says so instead of printing an empty line.
+constexpr const char* kNoVersionsAnswer = "the adapter did not answer the versions query";
 
 }  // namespace
 
 void ConsoleDialogHost::SetControlText(int controlId, const std::string& text) {
+  const bool known = texts_.contains(controlId);
   std::string& current = texts_[controlId];
-  if (current == text) return;  // only changes are reported
+  // Only changes are reported; a first empty version line is one too.
+  if (current == text && (known || controlId != kVersionLine)) return;
   current = text;
   if (controlId == kVersionLine) {
-    printer_.Print("version", text);
+    printer_.Print("version", text.empty() ? kNoVersionsAnswer : text);
   } else if (controlId == kInfoLine) {
     printer_.Print("info", text);
   }

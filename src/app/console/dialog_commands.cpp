@@ -83,6 +83,7 @@ class DownloadWatch final : public DialogObserver, public DownloadObserver {
   explicit DownloadWatch(EventPrinter& printer) : printer_(printer) {}
   void OnDeviceNotice(std::uint32_t event) override {
     if (event == DBT_DEVICEREMOVECOMPLETE) removed = true;
+    if (event == DBT_DEVICEARRIVAL && removed) returned = true;
   }
   void OnProgress(const TransferProgress& progress) override { printer_.SetProgress(progress); }
   // Any other event ends what a progress text may show.
@@ -93,6 +94,7 @@ class DownloadWatch final : public DialogObserver, public DownloadObserver {
     printer_.SetProgress(std::nullopt);
   }
   bool removed = false;
+  bool returned = false;  // an arrival after the removal
 
  private:
   EventPrinter& printer_;
@@ -100,13 +102,18 @@ class DownloadWatch final : public DialogObserver, public DownloadObserver {
 
 // After a download the adapter restarts: it goes away and comes back. Follow
 // its notices for a while so the new versions are shown, as the dialog would.
-void FollowRestart(ConsoleDialogHost& host, DeviceDialog& dialog, const DownloadWatch& watch) {
+// Returns what went wrong in words, empty when the versions were shown.
+std::string FollowRestart(ConsoleDialogHost& host, DeviceDialog& dialog,
+                          const DownloadWatch& watch) {
   constexpr auto kLimit = std::chrono::seconds(5);
   const auto start = std::chrono::steady_clock::now();
   while (std::chrono::steady_clock::now() - start < kLimit) {
-    if (watch.removed && dialog.ShownVersions()) return;
+    if (watch.removed && dialog.ShownVersions()) return {};
     host.DispatchFor(dialog, std::chrono::milliseconds(100));
   }
+  if (!watch.removed) return "the adapter did not restart within 5 s of the download";
+  if (!watch.returned) return "the adapter did not come back within 5 s of its restart";
+  return "the adapter did not answer the versions query after its restart";
 }
 
 // A failed command whose last exchange got no answer shows no text of its own.
@@ -268,9 +275,9 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
       outcome.detail = SilentFailureReason(dialog.Channel());
       SaySilentFailure(outcome.detail);
     }
-    if (outcome.Done()) FollowRestart(host, dialog, watch);
+    const std::string restart = outcome.Done() ? FollowRestart(host, dialog, watch) : "";
     const bool verified =
-        outcome.Done() && CheckInstalledVersions(dialog.Channel().LastResponse(), printer);
+        outcome.Done() && CheckInstalledVersions(dialog.Channel().LastResponse(), restart, printer);
     const int status = outcome.Done() && !verified ? kExitFailed : ExitStatusOf(outcome);
     return finish(outcome, SaveAndReturn(services, status));
   }

@@ -8,7 +8,8 @@
 namespace kr35 {
 namespace {}  // namespace
 
-bool CheckInstalledVersions(const ResponseFrame& lastResponse, EventPrinter& printer) {
+bool CheckInstalledVersions(const ResponseFrame& lastResponse, const std::string& restartFailure,
+                            EventPrinter& printer) {
   const InstalledVersions builtInVersions{FirmwareImage(LoadBuiltInImage(kUsbImageId)).Version(),
                                           FirmwareImage(LoadBuiltInImage(kDspImageId)).Version()};
   const unsigned builtInUsb = builtInVersions.usb;
@@ -18,10 +19,10 @@ bool CheckInstalledVersions(const ResponseFrame& lastResponse, EventPrinter& pri
                        ",\"builtInDsp\":" + std::to_string(builtInDsp);
   const std::optional<InstalledVersions> installedVersions = DecodeVersions(lastResponse);
   if (!installedVersions) {
-    printer.PrintWithFields("verify",
-                            "the adapter did not report its versions after the restart; "
-                            "built-in images " +
-                                builtIn,
+    const std::string failure = restartFailure.empty()
+                                    ? "the adapter did not report its versions after its restart"
+                                    : restartFailure;
+    printer.PrintWithFields("verify", failure + "; built-in images " + builtIn,
                             fields + ",\"installedUsb\":null,\"installedDsp\":null");
     return false;
   }
