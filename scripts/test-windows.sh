@@ -107,7 +107,7 @@ check_ctl "the simulated adapter" 0 "version: USB 0100, DSP 0100" --simulate ver
 # the headset's mixer is found by its name after a non-ASCII word.
 names=Z:$root/tests/hid/win32/scenarios/non_ascii_names.json
 check_ctl "a non-ASCII product name shows as given" 0 \
-  "adapter: sim:adapter0  3c1f:5e35  Société Simulée  KR35 Kopfhörer-Adapter Ω" --simulate="$names" list
+  "adapter: sim:adapter0  3c1f:5e35  Société Simulée  KR35 Kopfhörer-Adapter Ω  port 0" --simulate="$names" list
 check_ctl "a non-ASCII mixer name is matched" 0 "mute: read 0, wrote 1" \
   --simulate="$names" monitor --duration 1
 # A session recorded on the simulated adapter replays with the same outcome.
