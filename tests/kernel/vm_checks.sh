@@ -171,6 +171,35 @@ else
 fi
 stop_sim
 
+echo "== the claim: a second download while one runs"
+# The first download holds a flock on the adapter's hidraw node; the second
+# kr35ctl is refused before its first frame, naming the holder.
+if start_sim --scenario="$K/scenarios/slow.json"; then
+  timeout 300 kr35ctl download --yes >/tmp/first.out 2>&1 &
+  first_pid=$!
+  i=0
+  # The confirmation is printed just before the download takes the claim.
+  while [ $i -lt 100 ] && ! grep -q '^message: ' /tmp/first.out; do
+    usleep 100000
+    i=$((i + 1))
+  done
+  usleep 300000
+  run second 30 kr35ctl --json download --yes
+  wait $first_pid
+  first_rc=$?
+  if [ $rc -eq 1 ] && grep -q "\"outcome\":\"refused\".*the adapter is busy: kr35ctl (pid $first_pid) is using it" /tmp/second.out &&
+    [ $first_rc -eq 0 ]; then
+    ok "second download refused: busy, kr35ctl (pid $first_pid); the first completed"
+  else
+    show /tmp/second.out
+    show /tmp/first.out
+    not_ok "second download refused while the first (exit $first_rc) runs"
+  fi
+else
+  not_ok "kr35-sim presents the adapter"
+fi
+stop_sim
+
 # scenario_download NAME SCENARIO EXIT MESSAGE INFO LIMIT_S: a standard
 # download on a misbehaving adapter ends with that exit status, message box
 # and info line, within the time limit.
