@@ -279,11 +279,13 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
     dialog.SetObserver(&watch);
     dialog.SetTransferObserver(&watch);
     dialog.OnCommand(kDownloadButton);
+    const bool failed = dialog.LastOutcome() && !dialog.LastOutcome()->Done();
+    const auto busy = failed ? BusyRefusal(dialog) : std::nullopt;
     printer.Finish();
     host.DispatchQueued(dialog);
     DownloadOutcome outcome =
         dialog.LastOutcome().value_or(RefusedBeforeStart(RefusalReason::kNotConfirmed));
-    if (const auto busy = BusyRefusal(dialog)) {
+    if (busy) {
       outcome = *busy;
     } else if (dialog.LastOutcome() && !outcome.Done()) {
       outcome.detail = SilentFailureReason(dialog.Channel());
@@ -333,12 +335,13 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
     };
   }
   DownloadOutcome outcome = dialog.Download(plan);
+  const auto busy = outcome.Done() ? std::nullopt : BusyRefusal(dialog);
   host.EndWaitCursor();
   host.SetControlText(kInfoLine, FullModeVerdictText(outcome.Done()));
   printer.Finish();
   host.DispatchQueued(dialog);
   if (outcome.Done() && !usbHex.empty()) FollowRestart(host, dialog, watch);
-  if (const auto busy = BusyRefusal(dialog)) {
+  if (busy) {
     outcome = *busy;
   } else if (!outcome.Done()) {
     outcome.detail = SilentFailureReason(dialog.Channel());
