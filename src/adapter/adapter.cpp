@@ -1,6 +1,7 @@
 #include "adapter/adapter.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "protocol/command_exchange.h"
 
@@ -25,6 +26,53 @@ DialogQueue& IgnoredEvents() {
 Adapter::Adapter(HidBackend& hid, const Timing& timing, Clock& clock)
     : hid_(hid), timing_(timing), channel_(hid, timing, clock) {
   channel_.SetNotifyWindow(&IgnoredEvents());
+}
+
+Adapter::~Adapter() = default;
+
+Adapter::Exchange::Exchange(Adapter& adapter)
+    : adapter_(adapter), claimed_(adapter.AcquireClaim()) {}
+
+Adapter::Exchange::~Exchange() {
+  adapter_.ReleaseClaim();
+}
+
+CommandPort& Adapter::Exchange::Port() {
+  if (claimed_) return adapter_.channel_;
+  if (!adapter_.silentPort_) {
+    adapter_.silentPort_ = std::make_unique<SilentPort>(adapter_.channel_.OutputReportByteLength());
+  }
+  return *adapter_.silentPort_;
+}
+
+bool Adapter::AcquireClaim() {
+  if (claimDepth_++ > 0) return claim_ != nullptr || !busyHolder_;
+  busyHolder_.reset();
+  if (!channel_.IsOpen()) return true;  // nothing to claim: the exchange fails on its own
+  // Polled: the platforms give no wait that a dialog could keep its window alive through.
+  constexpr auto kPoll = std::chrono::milliseconds(100);
+  Clock& clock = channel_.GetClock();
+  const auto deadline = clock.Now() + timing_.claimWait;
+  for (auto tries = timing_.claimWait / kPoll + 1; tries >= 0; --tries) {
+    ClaimAttempt attempt = hid_.TryClaim(channel_.DevicePath());
+    if (attempt.claim) {
+      claim_ = std::move(attempt.claim);
+      claimNote_ = std::move(attempt.note);
+      return true;
+    }
+    busyHolder_ = std::move(attempt.holder);
+    const auto left = deadline - clock.Now();
+    if (left <= std::chrono::nanoseconds::zero()) break;
+    clock.SleepFor(std::min<std::chrono::milliseconds>(
+        kPoll, std::chrono::ceil<std::chrono::milliseconds>(left)));
+  }
+  return false;
+}
+
+void Adapter::ReleaseClaim() {
+  if (--claimDepth_ > 0) return;
+  claim_.reset();
+  silentPort_.reset();
 }
 
 bool Adapter::OpenFirst() {
@@ -54,13 +102,16 @@ AdapterIdentity Adapter::Identity() const {
 
 VersionsAnswer Adapter::Versions() {
   VersionsAnswer answer;
-  answer.accepted = SendCommand(channel_, timing_, MakeQueryFrame(CMD_VERSIONS), answer.text);
-  if (answer.accepted) answer.versions = DecodeVersions(channel_.LastResponse());
+  Exchange exchange(*this);
+  CommandPort& port = exchange.Port();
+  answer.accepted = SendCommand(port, timing_, MakeQueryFrame(CMD_VERSIONS), answer.text);
+  if (answer.accepted) answer.versions = DecodeVersions(port.LastResponse());
   return answer;
 }
 
 DownloadOutcome Adapter::Download(const DownloadPlan& plan, DownloadObserver& observer) {
-  DownloadOutcome outcome = RunDownloadPlan(channel_, timing_, plan, observer);
+  Exchange exchange(*this);
+  DownloadOutcome outcome = RunDownloadPlan(exchange.Port(), timing_, plan, observer);
   if (outcome.kind == Outcome::kFailed && !StillPresent()) outcome.kind = Outcome::kGone;
   return outcome;
 }

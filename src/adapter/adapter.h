@@ -3,10 +3,14 @@
 // reader thread, so several can exist and work at once.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "adapter/download_plan.h"
+#include "adapter/silent_port.h"
+#include "hid/adapter_claim.h"
 #include "hid/adapter_identity.h"
 #include "hid/hid_channel.h"
 
@@ -22,8 +26,29 @@ struct VersionsAnswer {
 class Adapter {
  public:
   explicit Adapter(HidBackend& hid, const Timing& timing = {}, Clock& clock = RealClock());
+  ~Adapter();
   Adapter(const Adapter&) = delete;
   Adapter& operator=(const Adapter&) = delete;
+
+  // One exchange or download with the adapter claimed: the claim is taken
+  // (waiting up to Timing::claimWait for another program to release it)
+  // before the first frame and kept until the outermost Exchange ends.
+  // Reading input reports needs no claim.
+  class Exchange {
+   public:
+    explicit Exchange(Adapter& adapter);
+    ~Exchange();
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+    // The channel when claimed; otherwise a port that sends nothing and
+    // answers nothing at once.
+    CommandPort& Port();
+    bool Claimed() const { return claimed_; }
+
+   private:
+    Adapter& adapter_;
+    bool claimed_;
+  };
 
   // Opens the first present interface that is the adapter; true when open.
   bool OpenFirst();
@@ -40,19 +65,33 @@ class Adapter {
   VersionsAnswer Versions();
 
   // Runs the plan over this adapter's channel. A failure after which the
-  // adapter is no longer present ends as kGone.
+  // adapter is no longer present ends as kGone. While another program holds
+  // the adapter nothing is sent and the parts fail as unanswered.
   DownloadOutcome Download(const DownloadPlan& plan, DownloadObserver& observer);
 
   HidChannel& Channel() { return channel_; }
   const HidChannel& Channel() const { return channel_; }
   const Timing& GetTiming() const { return timing_; }
 
+  // Who held the adapter when the latest claim could not be had; none when
+  // the latest one was taken.
+  const std::optional<ClaimHolder>& BusyHolder() const { return busyHolder_; }
+  // What the latest claim taken had to say (a claim taken over), once.
+  std::string TakeClaimNote() { return std::exchange(claimNote_, {}); }
+
  private:
   bool StillPresent();
+  bool AcquireClaim();
+  void ReleaseClaim();
 
   HidBackend& hid_;
   Timing timing_;
   HidChannel channel_;
+  std::unique_ptr<AdapterClaim> claim_;
+  int claimDepth_ = 0;  // Exchanges under way
+  std::optional<ClaimHolder> busyHolder_;
+  std::string claimNote_;
+  std::unique_ptr<SilentPort> silentPort_;
 };
 
 }  // namespace kr35

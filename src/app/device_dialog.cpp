@@ -110,21 +110,25 @@ int DeviceDialog::OnHidEvent(std::uintptr_t usagePage, std::intptr_t usage) {
 }
 
 bool DeviceDialog::SendCommand(const CommandFrame& frame, std::string& text) {
-  return kr35::SendCommand(Channel(), timing_, frame, text);
+  Adapter::Exchange exchange(adapter_);
+  return kr35::SendCommand(exchange.Port(), timing_, frame, text);
 }
 
 bool DeviceDialog::PollUpgradeStatus(std::uint8_t code) {
-  return kr35::PollUpgradeStatus(Channel(), timing_, code);
+  Adapter::Exchange exchange(adapter_);
+  return kr35::PollUpgradeStatus(exchange.Port(), timing_, code);
 }
 
 bool DeviceDialog::DownloadUsbFirmware(const FirmwareImage& image) {
+  Adapter::Exchange exchange(adapter_);
   InfoLineTexts texts(*this, transferObserver_);
-  return TransferUsbFirmware(Channel(), timing_, image, texts).Succeeded();
+  return TransferUsbFirmware(exchange.Port(), timing_, image, texts).Succeeded();
 }
 
 bool DeviceDialog::DownloadDspFirmware(const FirmwareImage& image) {
+  Adapter::Exchange exchange(adapter_);
   InfoLineTexts texts(*this, transferObserver_);
-  return TransferDspFirmware(Channel(), timing_, image, texts).Succeeded();
+  return TransferDspFirmware(exchange.Port(), timing_, image, texts).Succeeded();
 }
 
 DownloadOutcome DeviceDialog::Download(const DownloadPlan& plan) {

@@ -24,6 +24,7 @@ class ChosenInterfaceBackend final : public HidBackend {
   std::unique_ptr<HidWriteHandle> OpenWrite(const std::string& path) override {
     return inner_.OpenWrite(path);
   }
+  ClaimAttempt TryClaim(const std::string& path) override { return inner_.TryClaim(path); }
 
  private:
   HidBackend& inner_;

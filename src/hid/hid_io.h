@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "hid/adapter_claim.h"
 #include "hid/report_parsing.h"
 
 namespace kr35 {
@@ -80,6 +81,10 @@ class HidBackend {
   virtual std::unique_ptr<HidReadHandle> OpenRead(const std::string& path,
                                                   OpenError* error = nullptr) = 0;
   virtual std::unique_ptr<HidWriteHandle> OpenWrite(const std::string& path) = 0;
+  // Tries once, without waiting, to claim the adapter at `path` for this
+  // process. By default nothing else can reach the adapter, so the claim
+  // guards nothing.
+  virtual ClaimAttempt TryClaim(const std::string& /*path*/) { return ClaimAttempt::Unguarded(); }
 };
 
 }  // namespace kr35

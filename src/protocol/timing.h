@@ -15,6 +15,8 @@ struct Timing {
   // The DSP transfer stops asking for a ready status this long after its
   // CMD_DSP_START was accepted (a poll under way still completes).
   std::chrono::milliseconds statusWaitLimit{60000};
+  // How long an exchange waits for another program to release the adapter.
+  std::chrono::milliseconds claimWait{5000};
 };
 
 }  // namespace kr35

@@ -76,6 +76,7 @@ class RecordingHidBackend final : public HidBackend {
   std::unique_ptr<HidReadHandle> OpenRead(const std::string& path,
                                           OpenError* error = nullptr) override;
   std::unique_ptr<HidWriteHandle> OpenWrite(const std::string& path) override;
+  ClaimAttempt TryClaim(const std::string& path) override { return inner_.TryClaim(path); }
 
  private:
   void RecordOpen(std::string_view event, std::string_view key, const std::string& path, int id);

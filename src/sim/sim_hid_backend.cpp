@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -12,6 +13,11 @@
 #include <sys/prctl.h>
 #endif
 
+#ifdef _WIN32
+#include "hid/win32/named_mutex_claim.h"
+#else
+#include "hid/hidraw/flock_claim.h"
+#endif
 #include "hid/report_descriptor_parser.h"
 #include "hid/timed_report_queue.h"
 #include "sim/adapter_model.h"
@@ -689,6 +695,18 @@ FlashState SimHidBackend::Flash(std::size_t adapter) const {
 
 void SimHidBackend::SetFlash(FlashState flash, std::size_t adapter) {
   world_->SetFlash(std::move(flash), adapter);
+}
+
+ClaimAttempt SimHidBackend::TryClaim(const std::string& /*path*/) {
+  if (statePath_.empty()) return ClaimAttempt::Unguarded();
+#ifdef _WIN32
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(statePath_, ec);
+  return TryNamedMutexClaim(ec ? statePath_ : absolute.string());
+#else
+  // Not the state file itself: saving replaces it with a new file.
+  return TryFlockClaim(statePath_ + ".lock", LockFile::kCreate);
+#endif
 }
 
 }  // namespace kr35

@@ -61,6 +61,10 @@ class SimHidBackend : public HidBackend {
   std::unique_ptr<HidReadHandle> OpenRead(const std::string& path,
                                           OpenError* error = nullptr) override;
   std::unique_ptr<HidWriteHandle> OpenWrite(const std::string& path) override;
+  // The simulated adapter is its state file: programs on one state file are
+  // on one adapter and claim it through a lock beside that file
+  // (STATE.lock). Without a state file the adapter is private to this process.
+  ClaimAttempt TryClaim(const std::string& path) override;
 
   SimNotificationBackend& Notifications() { return notifications_; }
   // The scenario the adapter follows.

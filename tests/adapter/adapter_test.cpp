@@ -1,10 +1,14 @@
 // Several adapters are several objects: each with its own channel and reader
-// thread, downloading at the same time on one simulated machine.
+// thread, downloading at the same time on one simulated machine. An adapter
+// another program holds gets nothing sent: after the claim's wait its
+// exchanges end at once unanswered.
 #include "adapter/adapter.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <numeric>
 #include <span>
 #include <thread>
@@ -61,6 +65,48 @@ TEST(AdapterTest, TwoAdaptersDownloadAtOnce) {
   for (const DownloadOutcome& outcome : outcomes) {
     EXPECT_EQ(OutcomeName(outcome.kind), std::string("done"));
   }
+}
+
+// The simulated adapter, held by another program while `busy` is set.
+class HeldSimBackend final : public SimHidBackend {
+ public:
+  ClaimAttempt TryClaim(const std::string& path) override {
+    ++tries;
+    return busy ? ClaimAttempt::Busy({"other", 7}) : SimHidBackend::TryClaim(path);
+  }
+  std::atomic<bool> busy{true};
+  std::atomic<int> tries{0};
+};
+
+TEST(AdapterTest, AClaimedAdapterGetsNothingAndItsExchangesEndAtOnce) {
+  HeldSimBackend backend;
+  Timing timing;  // the shipped waits: ten unanswered attempts would take 30 s
+  timing.claimWait = std::chrono::milliseconds(300);
+  Adapter adapter(backend, timing);
+  ASSERT_TRUE(adapter.Open("sim:adapter0"));
+  const auto dsp = ImageOf(300, 0x0201);
+  DownloadPlan plan;
+  plan.dsp = [&] { return PartImage{PartImage::Status::kReady, dsp}; };
+  DownloadObserver quiet;
+
+  const auto start = std::chrono::steady_clock::now();
+  const VersionsAnswer answer = adapter.Versions();
+  const DownloadOutcome outcome = adapter.Download(plan, quiet);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_FALSE(answer.accepted);
+  EXPECT_EQ(answer.text, "");
+  ASSERT_TRUE(adapter.BusyHolder());
+  EXPECT_EQ(BusyText(*adapter.BusyHolder()), "the adapter is busy: other (pid 7) is using it");
+  EXPECT_EQ(OutcomeName(outcome.kind), std::string("failed"));
+  EXPECT_EQ(outcome.step, TransferStep::kStart);
+  EXPECT_FALSE(outcome.answer);
+  EXPECT_GE(elapsed, 2 * timing.claimWait);     // each waited for the claim...
+  EXPECT_LT(elapsed, std::chrono::seconds(3));  // ...and then sent nothing
+  EXPECT_GT(backend.tries, 2);                  // polled, not tried once
+
+  backend.busy = false;
+  EXPECT_TRUE(adapter.Versions().versions);
+  EXPECT_FALSE(adapter.BusyHolder());
 }
 
 }  // namespace

@@ -42,6 +42,16 @@ wait_adapter() {
   return 1
 }
 
+# wait_for FILE PATTERN TENTHS: waits up to TENTHS tenths of a second until
+# FILE has a line that matches PATTERN.
+wait_for() {
+  i=0
+  while [ $i -lt "$3" ] && ! grep -q "$2" "$1" 2>/dev/null; do
+    usleep 100000
+    i=$((i + 1))
+  done
+}
+
 # start_sim [OPTION...]: kr35-sim in the background, waits for its node.
 start_sim() {
   kr35-sim "$@" >/tmp/sim.log 2>&1 &
@@ -137,11 +147,7 @@ stop_sim
 if [ -s /tmp/download.jsonl ] && start_sim --replay=/tmp/download.jsonl --replay-speed=max; then
   timeout 120 kr35ctl download --yes --usb=$K/usb.hex --dsp=$K/dsp.hex >/tmp/diverge.out 2>&1 &
   host_pid=$!
-  i=0
-  while [ $i -lt 300 ] && ! grep -q 'replay: output report' /tmp/sim.log; do
-    usleep 100000
-    i=$((i + 1))
-  done
+  wait_for /tmp/sim.log 'replay: output report' 300
   kill -KILL "$host_pid" 2>/dev/null  # SIGTERM would only warn it
   wait "$host_pid" 2>/dev/null
   stop_sim
@@ -166,6 +172,31 @@ if start_sim; then
   if [ $rc -eq 0 ] && grep -q "^message: " /tmp/full.out; then ok "FULL-mode download ($ms ms)"; else show /tmp/full.out; not_ok "FULL-mode download"; fi
   grep '^message: ' /tmp/full.out | sed 's/^/    | /'
   expect_versions versions-full "$hex_versions"
+else
+  not_ok "kr35-sim presents the adapter"
+fi
+stop_sim
+
+echo "== the claim: a second download while one runs"
+# The first download holds a flock on the adapter's hidraw node; the second
+# kr35ctl is refused before its first frame, naming the holder.
+if start_sim --scenario="$K/scenarios/slow.json"; then
+  kr35ctl download --yes >/tmp/first.out 2>&1 &  # no timeout: $! is kr35ctl itself
+  first_pid=$!
+  # The confirmation is printed just before the download takes the claim.
+  wait_for /tmp/first.out '^message: ' 100
+  usleep 300000
+  run second 30 kr35ctl --json download --yes
+  wait $first_pid
+  first_rc=$?
+  if [ $rc -eq 1 ] && grep -q "\"outcome\":\"refused\".*the adapter is busy: kr35ctl (pid $first_pid) is using it" /tmp/second.out &&
+    [ $first_rc -eq 0 ]; then
+    ok "second download refused: busy, kr35ctl (pid $first_pid); the first completed"
+  else
+    show /tmp/second.out
+    show /tmp/first.out
+    not_ok "second download refused while the first (exit $first_rc) runs"
+  fi
 else
   not_ok "kr35-sim presents the adapter"
 fi

@@ -129,6 +129,22 @@ DownloadOutcome RefusedBeforeStart(RefusalReason reason, std::string detail = {}
   return outcome;
 }
 
+// Another program held the adapter: nothing was sent. Says so on stderr.
+std::optional<DownloadOutcome> BusyRefusal(DeviceDialog& dialog) {
+  const std::optional<ClaimHolder>& holder = dialog.GetAdapter().BusyHolder();
+  if (!holder) return std::nullopt;
+  DownloadOutcome outcome;
+  outcome.kind = Outcome::kRefused;
+  outcome.detail = BusyText(*holder);
+  SaySilentFailure(outcome.detail);
+  return outcome;
+}
+
+// A claim taken over from a program that ended is said once.
+void SayClaimNote(DeviceDialog& dialog) {
+  SaySilentFailure(dialog.GetAdapter().TakeClaimNote());
+}
+
 // No adapter to download to: gone before the start, with no part.
 DownloadOutcome NoAdapter() {
   DownloadOutcome outcome;
@@ -240,8 +256,9 @@ int RunVersionsCommand(PlatformServices& services, EventPrinter& printer) {
   host.DispatchQueued(dialog);
   printer.Finish();
   if (!dialog.Channel().IsOpen()) return SaveAndReturn(services, kExitNoAdapter);
+  SayClaimNote(dialog);
   const bool shown = dialog.ShownVersions().has_value();
-  if (!shown) SaySilentFailure(SilentFailureReason(dialog.Channel()));
+  if (!shown && !BusyRefusal(dialog)) SaySilentFailure(SilentFailureReason(dialog.Channel()));
   return SaveAndReturn(services, shown ? kExitDone : kExitFailed);
 }
 
@@ -249,7 +266,8 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
                        const ConsoleOptions& options, const std::string& usbHex,
                        const std::string& dspHex) {
   ConsoleDialogHost host(printer, options.assumeYes, options.interactive);
-  const DialogEnvironment environment = EnvironmentOf(services);
+  DialogEnvironment environment = EnvironmentOf(services);
+  environment.timing.claimWait = {};  // a download refuses a busy adapter at once
   if (printer.Style() == OutputStyle::kJson) SetAbortResultLine(kAbortedResult);
   DownloadWatch watch(printer);
   // Every way out prints the result last and exits with the status of the outcome.
@@ -264,14 +282,22 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
     if (!dialog.Channel().IsOpen()) {
       return finish(NoAdapter(), SaveAndReturn(services, kExitNoAdapter));
     }
+    SayClaimNote(dialog);
+    if (const auto busy = BusyRefusal(dialog)) {
+      return finish(*busy, SaveAndReturn(services, ExitStatusOf(*busy)));
+    }
     dialog.SetObserver(&watch);
     dialog.SetTransferObserver(&watch);
     dialog.OnCommand(kDownloadButton);
+    const bool failed = dialog.LastOutcome() && !dialog.LastOutcome()->Done();
+    const auto busy = failed ? BusyRefusal(dialog) : std::nullopt;
     printer.Finish();
     host.DispatchQueued(dialog);
     DownloadOutcome outcome =
         dialog.LastOutcome().value_or(RefusedBeforeStart(RefusalReason::kNotConfirmed));
-    if (dialog.LastOutcome() && !outcome.Done()) {
+    if (busy) {
+      outcome = *busy;
+    } else if (dialog.LastOutcome() && !outcome.Done()) {
       outcome.detail = SilentFailureReason(dialog.Channel());
       SaySilentFailure(outcome.detail);
     }
@@ -298,6 +324,10 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
   if (!dialog.Channel().IsOpen()) {
     return finish(NoAdapter(), SaveAndReturn(services, kExitNoAdapter));
   }
+  SayClaimNote(dialog);
+  if (const auto busy = BusyRefusal(dialog)) {
+    return finish(*busy, SaveAndReturn(services, ExitStatusOf(*busy)));
+  }
   // The FULL dialog sends without asking; on the terminal the confirmation guards it too.
   if (host.ShowMessageBox(LoadResourceString(kConfirmDownloadString), MessageBoxIcon::kExclamation,
                           MessageBoxButtons::kOkCancel) != MessageBoxResult::kOk) {
@@ -315,12 +345,15 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
     };
   }
   DownloadOutcome outcome = dialog.Download(plan);
+  const auto busy = outcome.Done() ? std::nullopt : BusyRefusal(dialog);
   host.EndWaitCursor();
   host.SetControlText(kInfoLine, FullModeVerdictText(outcome.Done()));
   printer.Finish();
   host.DispatchQueued(dialog);
   if (outcome.Done() && !usbHex.empty()) FollowRestart(host, dialog, watch);
-  if (!outcome.Done()) {
+  if (busy) {
+    outcome = *busy;
+  } else if (!outcome.Done()) {
     outcome.detail = SilentFailureReason(dialog.Channel());
     SaySilentFailure(outcome.detail);
   }

@@ -23,6 +23,7 @@ struct GlobalOptions {
   std::string simTrace;
   std::string simState;
   int simResponseWaitMs = 0;  // 0: the shipped waits
+  int simClaimWaitMs = -1;    // -1: the shipped wait for a busy adapter
   bool json = false;
   std::string record;
   std::string replay;
@@ -36,10 +37,14 @@ std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool
   if (simulateGiven && global.simulate != "-") options.scenarioPath = global.simulate;
   options.tracePath = global.simTrace;
   options.statePath = global.simState;
-  if (global.simResponseWaitMs > 0) {
+  if (global.simResponseWaitMs > 0 || global.simClaimWaitMs >= 0) {
     Timing timing;
-    timing.responseWait = std::chrono::milliseconds(global.simResponseWaitMs);
-    timing.retryPause = timing.responseWait / 2;
+    if (global.simResponseWaitMs > 0) {
+      timing.responseWait = std::chrono::milliseconds(global.simResponseWaitMs);
+      timing.retryPause = timing.responseWait / 2;
+    }
+    if (global.simClaimWaitMs >= 0)
+      timing.claimWait = std::chrono::milliseconds(global.simClaimWaitMs);
     options.simTiming = timing;
   }
   options.recordPath = global.record;
@@ -95,6 +100,11 @@ int Run(int argc, char** argv) {
                  "With --simulate: wait this many ms for each answer (and half as long "
                  "between attempts) instead of 2000 ms, for quick runs into time-outs")
       ->check(CLI::Range(1, 2000))
+      ->needs(simulate);
+  app.add_option("--sim-claim-wait", global.simClaimWaitMs,
+                 "With --simulate: wait this many ms (instead of 5000 ms) for another "
+                 "program to release the adapter before giving up on it")
+      ->check(CLI::Range(0, 5000))
       ->needs(simulate);
   app.add_flag("--json", global.json, "Print one JSON object per event");
   app.add_option("--record", global.record,

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "hid/hidraw/flock_claim.h"
 #include "hid/hidraw/hidraw_enumeration.h"
 #include "hid/hidraw/hidraw_ioctl.h"
 #include "hid/hidraw/hidraw_read_handle.h"
@@ -66,6 +67,10 @@ std::unique_ptr<HidWriteHandle> HidrawBackend::OpenWrite(const std::string& path
     return nullptr;
   }
   return std::make_unique<HidrawWriteHandle>(std::move(fd));
+}
+
+ClaimAttempt HidrawBackend::TryClaim(const std::string& path) {
+  return TryFlockClaim(path);
 }
 
 }  // namespace kr35

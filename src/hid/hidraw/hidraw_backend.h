@@ -12,6 +12,8 @@ class HidrawBackend final : public HidBackend {
   std::unique_ptr<HidReadHandle> OpenRead(const std::string& path,
                                           OpenError* error = nullptr) override;
   std::unique_ptr<HidWriteHandle> OpenWrite(const std::string& path) override;
+  // A flock on the node: every program that opens it sees the others' lock.
+  ClaimAttempt TryClaim(const std::string& path) override;
 };
 
 // How an errno from open() is reported.

@@ -2,6 +2,7 @@
 
 #include "hid/win32/hid_dll.h"
 #include "hid/win32/interface_detail_path.h"
+#include "hid/win32/named_mutex_claim.h"
 #include "hid/win32/unique_handle.h"
 #include "hid/win32/win32_read_handle.h"
 #include "hid/win32/win32_write_handle.h"
@@ -104,6 +105,10 @@ std::unique_ptr<HidWriteHandle> Win32HidBackend::OpenWrite(const std::string& pa
                                 nullptr));
   if (!file.Valid()) return nullptr;
   return std::make_unique<Win32WriteHandle>(std::move(file));
+}
+
+ClaimAttempt Win32HidBackend::TryClaim(const std::string& path) {
+  return TryNamedMutexClaim(path);
 }
 
 }  // namespace kr35

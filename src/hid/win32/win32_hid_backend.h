@@ -15,6 +15,8 @@ class Win32HidBackend final : public HidBackend {
   std::unique_ptr<HidReadHandle> OpenRead(const std::string& path,
                                           OpenError* error = nullptr) override;
   std::unique_ptr<HidWriteHandle> OpenWrite(const std::string& path) override;
+  // A named mutex derived from the device's instance path.
+  ClaimAttempt TryClaim(const std::string& path) override;
 };
 
 }  // namespace kr35
