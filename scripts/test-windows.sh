@@ -156,6 +156,35 @@ if [ -x "$linux_ctl" ]; then
 else
   echo "(no Linux kr35ctl at $linux_ctl, made by 'make build': the cross-platform replays are skipped)"
 fi
+# Two programs on one simulated adapter (one state file) under Wine: while the
+# first downloads, the second is refused before its first frame, and the
+# first completes.
+slow="$session/slow.json"
+echo '{"hid": {"latency_ms": 5}}' >"$slow"
+shared=(--simulate="Z:$slow" --sim-state="Z:$session/flash.json")
+timeout "$timeout_s" wine "$build/src/app/console/kr35ctl.exe" "${shared[@]}" download --yes \
+  >"$session/first.out" 2>&1 &
+first=$!
+for _ in $(seq 300); do
+  grep -q '^message: ' "$session/first.out" 2>/dev/null && break
+  sleep 0.1
+done
+second=$(timeout "$timeout_s" wine "$build/src/app/console/kr35ctl.exe" "${shared[@]}" --json \
+  download --yes 2>&1)
+second_status=$?
+second=$(tr -d '\r' <<<"$second")
+wait "$first"
+first_status=$?
+if [ "$second_status" -eq 1 ] && [ "$first_status" -eq 0 ] &&
+  grep -q '"outcome":"refused".*the adapter is busy: another program is using it' <<<"$second"; then
+  echo "[       OK ] two kr35ctl.exe on one adapter: the second is refused, the first completes"
+  passed=$((passed + 1))
+else
+  echo "[  FAILED  ] two kr35ctl.exe on one adapter (second $second_status, first $first_status)"
+  { echo "$second"; tr -d '\r' <"$session/first.out"; } | sed 's/^/    /'
+  failed=$((failed + 1))
+  failures+=("two kr35ctl.exe on one adapter")
+fi
 rm -rf "$session"
 
 wineserver -k >/dev/null 2>&1 || true
