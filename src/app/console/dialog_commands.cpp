@@ -153,6 +153,14 @@ DownloadOutcome NoAdapter() {
   return outcome;
 }
 
+// Before a download's first frame: the outcome that ends it when the dialog
+// found no adapter, or the adapter is busy; none when it may go on.
+std::optional<DownloadOutcome> RefusalBeforeDownload(DeviceDialog& dialog) {
+  if (!dialog.Channel().IsOpen()) return NoAdapter();
+  SayClaimNote(dialog);
+  return BusyRefusal(dialog);
+}
+
 // The status kr35ctl exits with for a download's outcome.
 int ExitStatusOf(const DownloadOutcome& outcome) {
   switch (outcome.kind) {
@@ -279,12 +287,8 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
   if (!fullMode) {
     StandardDialog dialog(host, environment);
     dialog.OnDialogInit();
-    if (!dialog.Channel().IsOpen()) {
-      return finish(NoAdapter(), SaveAndReturn(services, kExitNoAdapter));
-    }
-    SayClaimNote(dialog);
-    if (const auto busy = BusyRefusal(dialog)) {
-      return finish(*busy, SaveAndReturn(services, ExitStatusOf(*busy)));
+    if (const auto refusal = RefusalBeforeDownload(dialog)) {
+      return finish(*refusal, SaveAndReturn(services, ExitStatusOf(*refusal)));
     }
     dialog.SetObserver(&watch);
     dialog.SetTransferObserver(&watch);
@@ -321,12 +325,8 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
   dialog.SetObserver(&watch);
   dialog.SetTransferObserver(&watch);
   dialog.OnDialogInit();
-  if (!dialog.Channel().IsOpen()) {
-    return finish(NoAdapter(), SaveAndReturn(services, kExitNoAdapter));
-  }
-  SayClaimNote(dialog);
-  if (const auto busy = BusyRefusal(dialog)) {
-    return finish(*busy, SaveAndReturn(services, ExitStatusOf(*busy)));
+  if (const auto refusal = RefusalBeforeDownload(dialog)) {
+    return finish(*refusal, SaveAndReturn(services, ExitStatusOf(*refusal)));
   }
   // The FULL dialog sends without asking; on the terminal the confirmation guards it too.
   if (host.ShowMessageBox(LoadResourceString(kConfirmDownloadString), MessageBoxIcon::kExclamation,
