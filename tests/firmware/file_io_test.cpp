@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,13 @@ namespace fs = std::filesystem;
 class FileIo : public testing::Test {
  protected:
   void SetUp() override {
+    // Named after the test and a random number: ctest runs the tests as
+    // processes side by side, and under AddressSanitizer their fixtures lie at
+    // the same address in each.
     dir_ = fs::temp_directory_path() /
-           ("kr35_file_io_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+           ("kr35_file_io_" +
+            std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
+            std::to_string(std::random_device{}()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
