@@ -50,8 +50,11 @@ struct AgentSettings {
 
 // A dialog host without a window: controls are ignored, message boxes are
 // answered Cancel, and the queue is drained by the thread that runs the agent.
+// `wake`, when given, is called after each message is queued (from any
+// thread), for a program that waits in another loop (Windows' message loop).
 class WindowlessHost final : public DialogHost {
  public:
+  explicit WindowlessHost(std::function<void()> wake = {}) : wake_(std::move(wake)) {}
   void SetControlText(int, const std::string&) override {}
   std::string GetControlText(int) override { return {}; }
   void EnableControl(int, bool) override {}
@@ -63,10 +66,14 @@ class WindowlessHost final : public DialogHost {
   std::optional<std::string> BrowseForFile() override { return std::nullopt; }
   void AppendSystemMenuItem(int, const std::string&) override {}
   void SetDialogIcon(int) override {}
-  void Post(const DialogMessage& message) override { queue_.Post(message); }
+  void Post(const DialogMessage& message) override {
+    queue_.Post(message);
+    if (wake_) wake_();
+  }
   MessageQueue& Queue() { return queue_; }
 
  private:
+  std::function<void()> wake_;
   MessageQueue queue_;
 };
 
