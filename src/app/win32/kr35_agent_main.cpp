@@ -6,10 +6,6 @@
 // balloon of the icon; clicking it opens the download dialog, closing it
 // dismisses it. One agent runs per session; the uninstaller closes it by
 // its window class.
-#include "win32/windows_api.h"
-
-#include <shellapi.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +18,11 @@
 #include "app/win32/program_arguments.h"
 #include "services/platform_services.h"
 #include "win32/utf16.h"
+
+// After the seams, whose names the Windows macros would otherwise clash with.
+#include "win32/windows_api.h"
+
+#include <shellapi.h>
 
 namespace {
 
@@ -44,8 +45,7 @@ struct AgentArguments {
   DownloadOptions services;
 };
 
-AgentArguments ParseAgentArguments(const std::vector<std::string>& arguments,
-                                   std::string& error) {
+AgentArguments ParseAgentArguments(const std::vector<std::string>& arguments, std::string& error) {
   AgentArguments parsed;
   std::vector<std::string> rest;
   for (const std::string& argument : arguments) {
@@ -139,7 +139,8 @@ class TrayAgent {
     agent_ = std::make_unique<MuteAgent>(host_, environment, std::move(settings));
     UpdateIcon(NIM_ADD);
     if (arguments.durationSeconds >= 0) {
-      SetTimer(window_, kDurationTimer, static_cast<UINT>(arguments.durationSeconds * 1000), nullptr);
+      SetTimer(window_, kDurationTimer, static_cast<UINT>(arguments.durationSeconds * 1000),
+               nullptr);
     }
     agent_->OnDialogInit();
     AfterMessages();
