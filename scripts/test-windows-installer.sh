@@ -53,7 +53,7 @@ check "make windows-installer signs with it" env SIGN_PKCS12="$keys/signer.p12" 
 # which no system trusts, so it is named as the one authority to trust here.
 signature_valid() { osslsigncode verify -CAfile "$keys/cert.pem" -in "$1" 2>&1 |
   grep -q '^Signature verification: ok' || { osslsigncode verify -CAfile "$keys/cert.pem" -in "$1"; false; }; }
-for f in "$build/package/programs/kr35ctl.exe" "$build/package/programs/kr35-download.exe" "$setup"; do
+for f in "$build/package/programs/"{kr35ctl,kr35-download,kr35-agent}.exe "$setup"; do
   check "the signature of $(basename "$f")" signature_valid "$f"
 done
 
@@ -70,7 +70,7 @@ check "the mute agent starts at logon" logon_entry
 check "the installed kr35ctl.exe on the simulated adapter" \
   prints "version: USB 0100, DSP 0100" "$install_dir/kr35ctl.exe" --simulate versions
 check "the installed kr35ctl.exe --version" prints "kr35ctl $version" "$install_dir/kr35ctl.exe" --version
-for exe in kr35ctl kr35-download; do
+for exe in kr35ctl kr35-download kr35-agent; do
   check "the version resource of $exe.exe" file_version_is "$install_dir/$exe.exe" "$version"
 done
 check "the signature of the installed uninstaller" signature_valid "$install_dir/uninstall.exe"
