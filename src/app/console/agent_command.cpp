@@ -27,6 +27,8 @@ void SayProblem(const std::string& text) {
 
 // The download dialog, from the directory of this program when it is there,
 // else from the PATH; not waited for (SIGCHLD is ignored while the agent runs).
+// It starts with every signal unblocked and at its default, not with the
+// mask and the ignored signals kr35ctl runs with.
 void OpenDownloadDialog() {
   std::error_code ec;
   const std::filesystem::path beside =
@@ -34,10 +36,22 @@ void OpenDownloadDialog() {
   const std::string program =
       !ec && std::filesystem::exists(beside, ec) ? beside.string() : kDownloadProgram;
   char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  for (const int signalNumber : {SIGCHLD, SIGPIPE, SIGXFSZ, SIGINT, SIGTERM}) {
+    sigaddset(&defaults, signalNumber);
+  }
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   pid_t pid = 0;
-  if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) {
+  if (posix_spawnp(&pid, program.c_str(), nullptr, &attributes, argv, environ) != 0) {
     SayProblem(std::string("cannot start ") + kDownloadProgram);
   }
+  posix_spawnattr_destroy(&attributes);
 }
 
 }  // namespace

@@ -7,7 +7,8 @@
 #   restarts, gets no frame from the agent and completes;
 # - on a private session bus with a small notification service: one
 #   new-firmware notification for an old adapter (across a replug), none for
-#   a current one, none again after the user dismissed it.
+#   a current one, none again after the user dismissed it; its action opens
+#   the download dialog.
 # Usage: kr35ctl_agent_test.sh KR35CTL NOTIFICATION_SERVER [KR35_DOWNLOAD]
 set -u
 KR35CTL=$1
@@ -116,6 +117,18 @@ start_server "$dir/after.log"
 agent --simulate agent --duration=0.5 || fail "agent failed"
 stop_server
 [ ! -s "$dir/after.log" ] || fail "shown again after a dismissal: $(cat "$dir/after.log")"
+
+# The notification's action opens the download dialog, with no signal
+# blocked (kr35ctl blocks SIGINT and SIGTERM in its own threads).
+mkdir -p "$dir/bin"
+printf '#!/bin/sh\ngrep SigBlk /proc/self/status >"%s"\n' "$dir/opened" >"$dir/bin/kr35-download"
+chmod +x "$dir/bin/kr35-download"
+start_server "$dir/open.log" open
+XDG_STATE_HOME="$dir/state-open" PATH="$dir/bin:$PATH" agent --simulate agent --duration=1 ||
+  fail "agent failed"
+stop_server
+grep -q '^SigBlk:[[:space:]]*0*$' "$dir/opened" ||
+  fail "the action did not open the download dialog with no signal blocked: $(cat "$dir/opened" 2>&1)"
 
 # A download under way: the agent that started before it asked for the
 # versions before the download began and nothing after its adapter
