@@ -158,7 +158,9 @@ int Run(int argc, char** argv) {
       "program of ours has the adapter open, and tell when new firmware is available");
   AgentCommandOptions agentOptions;
   agentOptions.programVersion = KR35_VERSION;
-  agent->add_flag("!--no-notify", agentOptions.notify, "Show no new-firmware notification");
+  bool noNotify = false;
+  agent->add_flag("--no-notify", noNotify,
+                  "Show no new-firmware notification (and send nothing to the adapter)");
   std::string agentDuration = "forever";
   agent->add_option("--duration", agentDuration,
                     "Stop after this many seconds (positive), or 'forever' (the default)");
@@ -234,6 +236,7 @@ int Run(int argc, char** argv) {
       status = RunMonitorCommand(*services, printer, duration);
 #ifndef _WIN32
     } else if (agent->parsed()) {
+      agentOptions.notify = !noNotify;
       status = RunAgentCommand(*services, agentOptions);
 #endif
     }
