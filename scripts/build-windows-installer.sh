@@ -22,7 +22,8 @@ else
 fi
 
 version=$(scripts/project-version.sh)
-exes=("$build/src/app/win32/kr35-download.exe" "$build/src/app/console/kr35ctl.exe")
+exes=("$build/src/app/win32/kr35-download.exe" "$build/src/app/console/kr35ctl.exe"
+  "$build/src/app/win32/kr35-agent.exe")
 for exe in "${exes[@]}"; do
   [ -f "$exe" ] || { echo "$exe is missing: run scripts/build-windows.sh first" >&2; exit 2; }
 done
@@ -34,7 +35,7 @@ programs=$out/programs
 rm -rf "$programs"
 mkdir -p "$programs"
 cp "${exes[@]}" "$programs"/
-exes=("$programs/kr35-download.exe" "$programs/kr35ctl.exe")
+exes=("$programs/kr35-download.exe" "$programs/kr35ctl.exe" "$programs/kr35-agent.exe")
 scripts/sign-windows.sh "${exes[@]}"
 
 setup=$out/kr35-download-$version-setup.exe
@@ -52,7 +53,7 @@ cp "${exes[@]}" "$staging"/
 sed 's/$/\r/' LICENSE >"$staging/LICENSE.txt"
 sed 's/$/\r/' dist/windows/README.txt >"$staging/README.txt"
 rm -f "$zip"
-(cd "$staging" && zip -q -X "$zip" kr35-download.exe kr35ctl.exe LICENSE.txt README.txt)
+(cd "$staging" && zip -q -X "$zip" kr35-download.exe kr35ctl.exe kr35-agent.exe LICENSE.txt README.txt)
 
 for f in "$setup" "$zip"; do echo "$f ($(du -h "$f" | cut -f1))"; done
 echo "make windows-installer took $((SECONDS - start)) s (without the build)"

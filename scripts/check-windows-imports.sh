@@ -18,7 +18,8 @@ known="advapi32 clbcatq combase comdlg32 coml2 difxapi gdi32 gdiplus imagehlp im
   shcore shell32 shlwapi user32 wldap32 ws2_32"
 
 status=0
-for exe in "$build/src/app/console/kr35ctl.exe" "$build/src/app/win32/kr35-download.exe"; do
+for exe in "$build/src/app/console/kr35ctl.exe" "$build/src/app/win32/kr35-download.exe" \
+  "$build/src/app/win32/kr35-agent.exe"; do
   [ -f "$exe" ] || { echo "$exe is missing: run scripts/build-windows.sh first" >&2; exit 2; }
   imports=$("$objdump" -p "$exe" | awk '/DLL Name:/ { print tolower($3) }' | sort -u)
   unknown=()

@@ -3,9 +3,9 @@
 # prints the apt-get line that would and stops.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-  qt6-base-dev libudev-dev libasound2-dev libcli11-dev nlohmann-json3-dev
+  qt6-base-dev libudev-dev libsystemd-dev libasound2-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev binutils xvfb xauth
-  libxcb1-dev libxcb-xtest0-dev)
+  libxcb1-dev libxcb-xtest0-dev dbus-daemon)
 extra=("$@")
 missing=()
 for p in "${packages[@]}" "${extra[@]}"; do

@@ -46,12 +46,22 @@ for page in kr35ctl kr35-download kr35-sim; do
     quiet man --warnings -E UTF-8 -Tutf8 -Z "$page"
 done
 
+echo "== the user service"
+unit=/usr/lib/systemd/user/kr35-mute.service
+enabled=/etc/systemd/user/default.target.wants/kr35-mute.service
+check "kr35-mute.service is installed" test -s "$unit"
+check "it is enabled for every user" test "$(readlink "$enabled")" = "$unit"
+check "systemd-analyze verify accepts it" quiet systemd-analyze verify "$unit"
+check "kr35ctl agent --simulate runs quietly" \
+  quiet /usr/bin/kr35ctl --simulate agent --no-notify --duration=0.5
+
 echo "== purge"
 check "apt-get purge the package" apt-get purge -y -qq kr35-download
 left=()
 for f in "${files[@]}"; do [ -e "$f" ] && left+=("$f"); done
 check "no file of the package is left" test ${#left[@]} -eq 0
 [ ${#left[@]} -gt 0 ] && printf '    left: %s\n' "${left[@]}"
+check "the user service is no longer enabled" test ! -e "$enabled" -a ! -L "$enabled"
 check "dpkg knows it no more" bash -c '! dpkg-query -W kr35-download >/dev/null 2>&1'
 
 echo "$passed passed, $failed failed; the checks took $((SECONDS - start)) s"

@@ -16,6 +16,7 @@ setup=$build/package/kr35-download-$version-setup.exe
 install_dir="$WINEPREFIX/drive_c/Program Files/KR35 Download Utility"
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/KR35 Hardware Download Utility.lnk"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KR35DownloadUtility'
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 
 . scripts/checks.sh
 silently() { timeout 120 wine "$@" && wineserver -w; }
@@ -52,18 +53,24 @@ check "make windows-installer signs with it" env SIGN_PKCS12="$keys/signer.p12" 
 # which no system trusts, so it is named as the one authority to trust here.
 signature_valid() { osslsigncode verify -CAfile "$keys/cert.pem" -in "$1" 2>&1 |
   grep -q '^Signature verification: ok' || { osslsigncode verify -CAfile "$keys/cert.pem" -in "$1"; false; }; }
-for f in "$build/package/programs/kr35ctl.exe" "$build/package/programs/kr35-download.exe" "$setup"; do
+for f in "$build/package/programs/"{kr35ctl,kr35-download,kr35-agent}.exe "$setup"; do
   check "the signature of $(basename "$f")" signature_valid "$f"
 done
 
 echo "== silent install of $(basename "$setup")"
 check "the installer succeeds" silently "$setup" /S
-check "kr35-download.exe and kr35ctl.exe are installed" \
-  test -f "$install_dir/kr35-download.exe" -a -f "$install_dir/kr35ctl.exe"
+check "kr35-download.exe, kr35ctl.exe and kr35-agent.exe are installed" \
+  test -f "$install_dir/kr35-download.exe" -a -f "$install_dir/kr35ctl.exe" \
+  -a -f "$install_dir/kr35-agent.exe"
+# The logon entry of the mute agent: the installed kr35-agent.exe.
+logon_entry() { wine reg query "$run_key" /v "KR35 Agent" 2>/dev/null | tr -d '\r' |
+  grep -qiE 'REG_SZ +"C:\\Program Files\\KR35 Download Utility\\kr35-agent\.exe"$'; }
+no_logon_entry() { ! wine reg query "$run_key" /v "KR35 Agent" >/dev/null 2>&1; }
+check "the mute agent starts at logon" logon_entry
 check "the installed kr35ctl.exe on the simulated adapter" \
   prints "version: USB 0100, DSP 0100" "$install_dir/kr35ctl.exe" --simulate versions
 check "the installed kr35ctl.exe --version" prints "kr35ctl $version" "$install_dir/kr35ctl.exe" --version
-for exe in kr35ctl kr35-download; do
+for exe in kr35ctl kr35-download kr35-agent; do
   check "the version resource of $exe.exe" file_version_is "$install_dir/$exe.exe" "$version"
 done
 check "the signature of the installed uninstaller" signature_valid "$install_dir/uninstall.exe"
@@ -80,6 +87,14 @@ check "the uninstaller succeeds" silently "$install_dir/uninstall.exe" /S
 check "the install folder is gone" test ! -e "$install_dir"
 check "the shortcut is gone" test ! -e "$shortcut"
 check "the uninstall entry is gone" bash -c "! wine reg query '$key' >/dev/null 2>&1"
+check "the agent's logon entry is gone" no_logon_entry
+
+echo "== silent install without the agent (/AGENT=0)"
+check "the installer succeeds" silently "$setup" /S /AGENT=0
+check "kr35-agent.exe is installed" test -f "$install_dir/kr35-agent.exe"
+check "no logon entry" no_logon_entry
+check "the uninstaller succeeds" silently "$install_dir/uninstall.exe" /S
+check "the install folder is gone" test ! -e "$install_dir"
 
 wineserver -k >/dev/null 2>&1 || true
 echo "$passed passed, $failed failed; make test-windows-installer took $((SECONDS - start)) s"

@@ -185,6 +185,48 @@ else
   failed=$((failed + 1))
   failures+=("two kr35ctl.exe on one adapter")
 fi
+
+# kr35-agent.exe on the simulated adapter: it mirrors each press with no
+# dialog open; while kr35ctl.exe monitor has the same adapter (one state
+# file) it steps back, and it takes over once the monitor has ended.
+agent_exe=$build/src/app/win32/kr35-agent.exe
+mute_at() { local events="" t
+  for t in "$@"; do
+    events="$events${events:+,}{\"at_ms\": $t, \"button\": {\"code\": \"0x00\", \"usages\": [\"mute\"]}}"
+  done
+  echo "{\"hid\": {\"events\": [$events]}}"; }
+writes() { grep -c '"mixer":"write"' "$1" 2>/dev/null || true; }
+agent_check() {
+  if [ "$1" = yes ]; then
+    echo "[       OK ] $2"
+    passed=$((passed + 1))
+  else
+    echo "[  FAILED  ] $2"
+    failed=$((failed + 1))
+    failures+=("$2")
+  fi
+}
+mute_at 300 600 >"$session/presses.json"
+timeout "$timeout_s" wine "$agent_exe" --simulate="Z:$session/presses.json" \
+  --sim-trace="Z:$session/agent.trace" --no-notify --duration=2 >/dev/null 2>&1
+agent_check "$([ "$(writes "$session/agent.trace")" = 2 ] && echo yes)" \
+  "kr35-agent.exe mirrors both presses on the simulated adapter"
+mute_at 1000 >"$session/monitor.json"
+mute_at 500 6000 >"$session/agent.json"
+timeout "$timeout_s" wine "$build/src/app/console/kr35ctl.exe" --simulate="Z:$session/monitor.json" \
+  --sim-state="Z:$session/mirror.json" monitor --duration 4 >"$session/monitor.out" 2>&1 &
+monitor=$!
+for _ in $(seq 300); do
+  grep -q '^version: ' "$session/monitor.out" 2>/dev/null && break
+  sleep 0.1
+done
+timeout "$timeout_s" wine "$agent_exe" --simulate="Z:$session/agent.json" \
+  --sim-state="Z:$session/mirror.json" --sim-trace="Z:$session/stepped.trace" --no-notify \
+  --duration=8 >/dev/null 2>&1
+wait "$monitor"
+agent_check "$([ "$(grep -c '^mute: ' "$session/monitor.out")" = 1 ] &&
+  [ "$(writes "$session/stepped.trace")" = 1 ] && echo yes)" \
+  "kr35-agent.exe steps back while kr35ctl.exe monitor mirrors, then takes over"
 rm -rf "$session"
 
 wineserver -k >/dev/null 2>&1 || true

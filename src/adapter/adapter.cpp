@@ -100,6 +100,19 @@ AdapterIdentity Adapter::Identity() const {
   return identity;
 }
 
+std::string MirrorKey(const AdapterIdentity& identity) {
+  return identity.usbPort.empty() ? identity.path : identity.usbPort;
+}
+
+std::unique_ptr<AdapterClaim> Adapter::HoldMirrorMark() {
+  if (!IsOpen()) return nullptr;
+  return hid_.HoldMirrorMark(MirrorKey(Identity()));
+}
+
+bool Adapter::MirrorMarkHeld() {
+  return IsOpen() && hid_.MirrorMarkHeld(MirrorKey(Identity()));
+}
+
 VersionsAnswer Adapter::Versions() {
   VersionsAnswer answer;
   Exchange exchange(*this);

@@ -23,6 +23,10 @@ struct VersionsAnswer {
   std::optional<InstalledVersions> versions;  // when the answer is the versions answer
 };
 
+// The key of an adapter's mirror mark: its USB port, which it keeps across
+// its restarts, else its path.
+std::string MirrorKey(const AdapterIdentity& identity);
+
 class Adapter {
  public:
   explicit Adapter(HidBackend& hid, const Timing& timing = {}, Clock& clock = RealClock());
@@ -72,6 +76,12 @@ class Adapter {
   HidChannel& Channel() { return channel_; }
   const HidChannel& Channel() const { return channel_; }
   const Timing& GetTiming() const { return timing_; }
+
+  // Holds the open adapter's mirror mark (hid/adapter_claim.h) while the
+  // result lives; null when closed or where nothing else can reach it.
+  std::unique_ptr<AdapterClaim> HoldMirrorMark();
+  // True while another process holds the open adapter's mirror mark.
+  bool MirrorMarkHeld();
 
   // Who held the adapter when the latest claim could not be had; none when
   // the latest one was taken.

@@ -15,10 +15,15 @@ constexpr std::intptr_t kAltMuteUsage = 0x5101;
 
 }  // namespace
 
+bool IsMutePress(std::uintptr_t usagePage, std::intptr_t usage) {
+  return usagePage == kConsumerPage && (usage == kMuteUsage || usage == kAltMuteUsage);
+}
+
 DeviceDialog::DeviceDialog(int templateId, DialogHost& host, const DialogEnvironment& environment)
     : host_(host),
       timing_(environment.timing),
       templateId_(templateId),
+      holdMirrorMark_(environment.holdMirrorMark),
       notifier_(environment.notifications),
       mixer_(environment.mixer),
       adapter_(environment.hid, environment.timing, *environment.clock) {}
@@ -53,6 +58,9 @@ void DeviceDialog::RefreshDevice() {
     host_.EnableControl(kDownloadButton, false);
     return;
   }
+  // Marked before the first press is handled or frame sent; a mark on the
+  // adapter opened before is kept until then.
+  if (holdMirrorMark_) mirrorMark_ = adapter_.HoldMirrorMark();
   mixer_.Bind(&host_);
   ShowInstalledVersions();
   host_.EnableControl(kVersionButton, true);
@@ -101,8 +109,7 @@ int DeviceDialog::OnHidEvent(std::uintptr_t usagePage, std::intptr_t usage) {
     observer_->OnButtonEvent(static_cast<std::uint16_t>(usagePage),
                              static_cast<std::uint16_t>(usage));
   }
-  if (usagePage != kConsumerPage) return 1;
-  if (usage == kMuteUsage || usage == kAltMuteUsage) {
+  if (IsMutePress(usagePage, usage)) {
     const MuteToggle toggle = mixer_.ToggleRecordMute();
     if (observer_) observer_->OnMuteToggled(toggle.valueRead, toggle.valueWritten);
   }

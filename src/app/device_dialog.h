@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -29,7 +30,13 @@ struct DialogEnvironment {
   Timing timing{};
   // The clock the exchange waits on; a dialog host may give one that keeps its window alive.
   Clock* clock = &RealClock();
+  // A program in the foreground holds the mirror mark of the adapter it has
+  // open, so the agent steps back; the agent itself does not.
+  bool holdMirrorMark = true;
 };
+
+// A press of the headset's mute button, among the button events.
+bool IsMutePress(std::uintptr_t usagePage, std::intptr_t usage);
 
 // Told what the dialog does with device notices, button events and the mixer;
 // the terminal front-end prints these. Every method runs on the dialog thread.
@@ -99,6 +106,8 @@ class DeviceDialog : public DialogController, public InfoLine {
   void ShowVersionLine(const std::string& text, std::optional<InstalledVersions> versions);
 
   int templateId_;
+  bool holdMirrorMark_;
+  std::unique_ptr<AdapterClaim> mirrorMark_;
   DownloadObserver* transferObserver_ = nullptr;
   std::optional<DownloadOutcome> lastOutcome_;
   std::optional<InstalledVersions> shownVersions_;

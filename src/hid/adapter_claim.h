@@ -21,7 +21,14 @@ struct ClaimHolder {
 // "the adapter is busy: PROGRAM (pid N) is using it"; the program's name escaped.
 std::string BusyText(const ClaimHolder& holder);
 
-// Held while it exists; destroying it releases the claim.
+// The mirror mark sits beside the claim: every program of ours that has an
+// adapter open in the foreground (the dialogs, kr35ctl) holds it, shared,
+// for as long as it may mirror the mute button or exchange with the adapter.
+// The agent never holds it: it only looks whether anyone does, and while
+// someone does it neither mirrors nor sends anything to that adapter, so a
+// press toggles the recording mute once and no stray query meets a transfer.
+
+// Held while it exists; destroying it releases the claim (or the mark).
 class AdapterClaim {
  public:
   virtual ~AdapterClaim() = default;

@@ -25,6 +25,10 @@ class ChosenInterfaceBackend final : public HidBackend {
     return inner_.OpenWrite(path);
   }
   ClaimAttempt TryClaim(const std::string& path) override { return inner_.TryClaim(path); }
+  std::unique_ptr<AdapterClaim> HoldMirrorMark(const std::string& key) override {
+    return inner_.HoldMirrorMark(key);
+  }
+  bool MirrorMarkHeld(const std::string& key) override { return inner_.MirrorMarkHeld(key); }
 
  private:
   HidBackend& inner_;

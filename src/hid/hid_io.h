@@ -85,6 +85,14 @@ class HidBackend {
   // process. By default nothing else can reach the adapter, so the claim
   // guards nothing.
   virtual ClaimAttempt TryClaim(const std::string& /*path*/) { return ClaimAttempt::Unguarded(); }
+  // The mirror mark of one adapter (`key`: its USB port, else its path; see
+  // hid/adapter_claim.h). Held, shared, by every program of ours that has the
+  // adapter open in the foreground; null where nothing else can reach it.
+  virtual std::unique_ptr<AdapterClaim> HoldMirrorMark(const std::string& /*key*/) {
+    return nullptr;
+  }
+  // True while another process holds the adapter's mirror mark.
+  virtual bool MirrorMarkHeld(const std::string& /*key*/) { return false; }
 };
 
 }  // namespace kr35

@@ -77,6 +77,10 @@ class RecordingHidBackend final : public HidBackend {
                                           OpenError* error = nullptr) override;
   std::unique_ptr<HidWriteHandle> OpenWrite(const std::string& path) override;
   ClaimAttempt TryClaim(const std::string& path) override { return inner_.TryClaim(path); }
+  std::unique_ptr<AdapterClaim> HoldMirrorMark(const std::string& key) override {
+    return inner_.HoldMirrorMark(key);
+  }
+  bool MirrorMarkHeld(const std::string& key) override { return inner_.MirrorMarkHeld(key); }
 
  private:
   void RecordOpen(std::string_view event, std::string_view key, const std::string& path, int id);

@@ -709,4 +709,26 @@ ClaimAttempt SimHidBackend::TryClaim(const std::string& /*path*/) {
 #endif
 }
 
+std::unique_ptr<AdapterClaim> SimHidBackend::HoldMirrorMark(const std::string& /*key*/) {
+  if (statePath_.empty()) return nullptr;
+#ifdef _WIN32
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(statePath_, ec);
+  return HoldNamedMark(ec ? statePath_ : absolute.string());
+#else
+  return HoldSharedFlock(statePath_ + ".mirror");
+#endif
+}
+
+bool SimHidBackend::MirrorMarkHeld(const std::string& /*key*/) {
+  if (statePath_.empty()) return false;
+#ifdef _WIN32
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(statePath_, ec);
+  return NamedMarkHeld(ec ? statePath_ : absolute.string());
+#else
+  return FlockHeldElsewhere(statePath_ + ".mirror");
+#endif
+}
+
 }  // namespace kr35

@@ -65,6 +65,10 @@ class SimHidBackend : public HidBackend {
   // on one adapter and claim it through a lock beside that file
   // (STATE.lock). Without a state file the adapter is private to this process.
   ClaimAttempt TryClaim(const std::string& path) override;
+  // The mirror mark of the adapter on a state file: STATE.mirror (a named
+  // event on Windows); none without a state file.
+  std::unique_ptr<AdapterClaim> HoldMirrorMark(const std::string& key) override;
+  bool MirrorMarkHeld(const std::string& key) override;
 
   SimNotificationBackend& Notifications() { return notifications_; }
   // The scenario the adapter follows.

@@ -85,29 +85,13 @@ void ConsoleDialogHost::EndWaitCursor() {
   if (waitDepth_ > 0 && --waitDepth_ == 0) SetTransferInProgress(false);
 }
 
-void ConsoleDialogHost::Post(const DialogMessage& message) {
-  {
-    std::lock_guard lock(queueMutex_);
-    queue_.push_back(message);
-  }
-  queueCondition_.notify_one();
-}
-
 void ConsoleDialogHost::DispatchQueued(DialogController& controller) {
-  DispatchFor(controller, std::chrono::milliseconds(0));
+  queue_.DispatchFor(controller, std::chrono::milliseconds(0));
 }
 
 void ConsoleDialogHost::DispatchFor(DialogController& controller,
                                     std::chrono::milliseconds timeout) {
-  std::unique_lock lock(queueMutex_);
-  queueCondition_.wait_for(lock, timeout, [this] { return !queue_.empty(); });
-  while (!queue_.empty()) {
-    const DialogMessage message = queue_.front();
-    queue_.pop_front();
-    lock.unlock();
-    controller.OnMessage(message);
-    lock.lock();
-  }
+  queue_.DispatchFor(controller, timeout);
 }
 
 }  // namespace kr35

@@ -4,16 +4,15 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "app/console/event_printer.h"
 #include "app/dialog_controller.h"
 #include "app/dialog_host.h"
+#include "app/message_queue.h"
 
 namespace kr35 {
 
@@ -37,7 +36,7 @@ class ConsoleDialogHost : public DialogHost {
   std::optional<std::string> BrowseForFile() override { return std::nullopt; }
   void AppendSystemMenuItem(int, const std::string&) override {}
   void SetDialogIcon(int) override {}
-  void Post(const DialogMessage& message) override;
+  void Post(const DialogMessage& message) override { queue_.Post(message); }
 
   // Hands queued messages to the controller until the queue is empty.
   void DispatchQueued(DialogController& controller);
@@ -55,9 +54,7 @@ class ConsoleDialogHost : public DialogHost {
   std::map<int, bool> enabled_;
   std::deque<std::string> messagesShown_;
   int waitDepth_ = 0;
-  std::mutex queueMutex_;
-  std::condition_variable queueCondition_;
-  std::deque<DialogMessage> queue_;
+  MessageQueue queue_;
 };
 
 }  // namespace kr35

@@ -26,22 +26,6 @@
 namespace kr35 {
 namespace {
 
-DialogEnvironment EnvironmentOf(PlatformServices& services) {
-  DialogEnvironment environment{services.Hid(), services.Notifications(), services.Mixer(),
-                                services.ExchangeTiming()};
-  environment.clock = &services.ExchangeClock();
-  return environment;
-}
-
-int SaveAndReturn(PlatformServices& services, int status) {
-  std::string error;
-  if (!services.Save(error)) {
-    std::cerr << "kr35ctl: " << error << "\n";
-    return status == kExitDone ? kExitFailed : status;
-  }
-  return status;
-}
-
 std::string Hex4(unsigned value) {
   char text[8];
   std::snprintf(text, sizeof text, "%04x", value & 0xFFFFu);
@@ -215,6 +199,22 @@ extern "C" void OnInterrupt(int) {
 }
 
 }  // namespace
+
+DialogEnvironment EnvironmentOf(PlatformServices& services) {
+  DialogEnvironment environment{services.Hid(), services.Notifications(), services.Mixer(),
+                                services.ExchangeTiming()};
+  environment.clock = &services.ExchangeClock();
+  return environment;
+}
+
+int SaveAndReturn(PlatformServices& services, int status) {
+  std::string error;
+  if (!services.Save(error)) {
+    std::cerr << "kr35ctl: " << error << "\n";
+    return status == kExitDone ? kExitFailed : status;
+  }
+  return status;
+}
 
 int RunListCommand(PlatformServices& services, EventPrinter& printer) {
   int found = 0;

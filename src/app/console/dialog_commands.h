@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/console/event_printer.h"
+#include "app/device_dialog.h"
 #include "services/platform_services.h"
 
 namespace kr35 {
@@ -12,6 +13,11 @@ struct ConsoleOptions {
   bool assumeYes = false;    // --yes
   bool interactive = false;  // a terminal can answer prompts
 };
+
+// The dialog's environment on the program's services.
+DialogEnvironment EnvironmentOf(PlatformServices& services);
+// Keeps the simulated flash; a failure to keep it is said and fails a run that was done.
+int SaveAndReturn(PlatformServices& services, int status);
 
 // `list`: the HID interfaces that are the adapter.
 int RunListCommand(PlatformServices& services, EventPrinter& printer);

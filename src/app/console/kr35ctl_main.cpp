@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <iostream>
 
+#ifndef _WIN32
+#include "app/console/agent_command.h"
+#endif
 #include "app/console/command_line_checks.h"
 #include "app/console/device_choice.h"
 #include "app/console/dialog_commands.h"
@@ -148,6 +151,21 @@ int Run(int argc, char** argv) {
   monitor->add_option("--duration", durationText,
                       "Stop after this many seconds (positive), or 'forever' (the default)");
 
+#ifndef _WIN32
+  auto* agent = app.add_subcommand(
+      "agent",
+      "Mirror the mute button onto the sound card's recording mute while no other "
+      "program of ours has the adapter open, and tell when new firmware is available");
+  AgentCommandOptions agentOptions;
+  agentOptions.programVersion = KR35_VERSION;
+  bool noNotify = false;
+  agent->add_flag("--no-notify", noNotify,
+                  "Show no new-firmware notification (and send nothing to the adapter)");
+  std::string agentDuration = "forever";
+  agent->add_option("--duration", agentDuration,
+                    "Stop after this many seconds (positive), or 'forever' (the default)");
+#endif
+
   std::string error;
   if (!CheckNoEmptyValues(argc, argv, error)) {
     std::cerr << "kr35ctl: " << error << "\n";
@@ -170,6 +188,12 @@ int Run(int argc, char** argv) {
     std::cerr << "kr35ctl: " << error << "\n";
     return kExitUsage;
   }
+#ifndef _WIN32
+  if (agent->parsed() && !ParseDuration(agentDuration, agentOptions.durationSeconds, error)) {
+    std::cerr << "kr35ctl: " << error << "\n";
+    return kExitUsage;
+  }
+#endif
   if (!CheckOutputPaths({{"--record", global.record},
                          {"--sim-trace", global.simTrace},
                          {"--sim-state", global.simState}},
@@ -210,6 +234,11 @@ int Run(int argc, char** argv) {
       status = RunDownloadCommand(*services, printer, console, usbHex, dspHex);
     } else if (monitor->parsed()) {
       status = RunMonitorCommand(*services, printer, duration);
+#ifndef _WIN32
+    } else if (agent->parsed()) {
+      agentOptions.notify = !noNotify;
+      status = RunAgentCommand(*services, agentOptions);
+#endif
     }
     SetSignalExitHook({});
   }

@@ -2,16 +2,14 @@
 
 #include <string>
 
-#include "firmware/builtin_images.h"
-#include "firmware/firmware_image.h"
+#include "app/firmware_notice.h"
 
 namespace kr35 {
 namespace {}  // namespace
 
 bool CheckInstalledVersions(const ResponseFrame& lastResponse, const std::string& restartFailure,
                             EventPrinter& printer) {
-  const InstalledVersions builtInVersions{FirmwareImage(LoadBuiltInImage(kUsbImageId)).Version(),
-                                          FirmwareImage(LoadBuiltInImage(kDspImageId)).Version()};
+  const InstalledVersions builtInVersions = BuiltInVersions();
   const unsigned builtInUsb = builtInVersions.usb;
   const unsigned builtInDsp = builtInVersions.dsp;
   const std::string builtIn = VersionsText(builtInVersions);

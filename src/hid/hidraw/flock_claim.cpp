@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -74,6 +75,31 @@ ClaimAttempt TryFlockClaim(const std::string& path, LockFile lockFile) {
   }
   if (errno != EWOULDBLOCK) return ClaimAttempt::Unguarded();
   return ClaimAttempt::Busy(HolderOf(fd.Get()));
+}
+
+std::unique_ptr<AdapterClaim> HoldSharedFlock(const std::string& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_CREAT | O_NOFOLLOW, 0600));
+  if (!fd.Valid() || ::flock(fd.Get(), LOCK_SH | LOCK_NB) != 0) return nullptr;
+  return std::make_unique<FlockClaim>(std::move(fd));
+}
+
+bool FlockHeldElsewhere(const std::string& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  if (!fd.Valid()) return false;
+  if (::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0) return false;  // closing the file unlocks it
+  return errno == EWOULDBLOCK;
+}
+
+std::string MirrorMarkPath(std::string_view key) {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime == nullptr || runtime[0] != '/') return {};
+  std::string name;
+  for (const char c : key.substr(0, 128)) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '.' || c == '-';
+    name += plain ? c : '_';
+  }
+  return std::string(runtime) + "/kr35-mirror-" + name + ".lock";
 }
 
 }  // namespace kr35

@@ -73,4 +73,14 @@ ClaimAttempt HidrawBackend::TryClaim(const std::string& path) {
   return TryFlockClaim(path);
 }
 
+std::unique_ptr<AdapterClaim> HidrawBackend::HoldMirrorMark(const std::string& key) {
+  const std::string path = MirrorMarkPath(key);
+  return path.empty() ? nullptr : HoldSharedFlock(path);
+}
+
+bool HidrawBackend::MirrorMarkHeld(const std::string& key) {
+  const std::string path = MirrorMarkPath(key);
+  return !path.empty() && FlockHeldElsewhere(path);
+}
+
 }  // namespace kr35

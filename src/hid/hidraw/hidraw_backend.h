@@ -14,6 +14,9 @@ class HidrawBackend final : public HidBackend {
   std::unique_ptr<HidWriteHandle> OpenWrite(const std::string& path) override;
   // A flock on the node: every program that opens it sees the others' lock.
   ClaimAttempt TryClaim(const std::string& path) override;
+  // The mirror mark: a flock on a file in $XDG_RUNTIME_DIR named after the USB port.
+  std::unique_ptr<AdapterClaim> HoldMirrorMark(const std::string& key) override;
+  bool MirrorMarkHeld(const std::string& key) override;
 };
 
 // How an errno from open() is reported.

@@ -18,17 +18,47 @@ class MutexClaim final : public AdapterClaim {
   UniqueHandle mutex_;
 };
 
-}  // namespace
+class NamedMark final : public AdapterClaim {
+ public:
+  explicit NamedMark(UniqueHandle event) : event_(std::move(event)) {}
 
-std::string ClaimMutexName(const std::string& key) {
+ private:
+  UniqueHandle event_;
+};
+
+std::uint64_t KeyHash(const std::string& key) {
   std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
   for (const char c : key) {
     hash ^= static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
     hash *= 1099511628211ull;
   }
+  return hash;
+}
+
+std::string MarkName(const std::string& key) {
+  char name[48];
+  std::snprintf(name, sizeof name, "Local\\kr35-mirror-%016llx",
+                static_cast<unsigned long long>(KeyHash(key)));
+  return name;
+}
+
+}  // namespace
+
+std::unique_ptr<AdapterClaim> HoldNamedMark(const std::string& key) {
+  UniqueHandle event(CreateEventA(nullptr, TRUE, FALSE, MarkName(key).c_str()));
+  if (!event.Valid()) return nullptr;
+  return std::make_unique<NamedMark>(std::move(event));
+}
+
+bool NamedMarkHeld(const std::string& key) {
+  UniqueHandle event(OpenEventA(SYNCHRONIZE, FALSE, MarkName(key).c_str()));
+  return event.Valid();
+}
+
+std::string ClaimMutexName(const std::string& key) {
   char name[48];
   std::snprintf(name, sizeof name, "Global\\kr35-claim-%016llx",
-                static_cast<unsigned long long>(hash));
+                static_cast<unsigned long long>(KeyHash(key)));
   return name;
 }
 

@@ -2,6 +2,7 @@
 // on the machine; the system releases it (abandoned) when its owner ends.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "hid/adapter_claim.h"
@@ -18,5 +19,11 @@ std::string ClaimMutexName(const std::string& key);
 // note says so. The claim is released by the thread that took it. A mutex
 // that cannot be created guards nothing.
 ClaimAttempt TryNamedMutexClaim(const std::string& key);
+
+// The mirror mark as a named event ("Local\kr35-mirror-" and the hash of
+// `key`): it exists while any process keeps a handle to it, so holding it is
+// keeping the handle, and looking at it is opening it without keeping it.
+std::unique_ptr<AdapterClaim> HoldNamedMark(const std::string& key);
+bool NamedMarkHeld(const std::string& key);
 
 }  // namespace kr35

@@ -111,4 +111,12 @@ ClaimAttempt Win32HidBackend::TryClaim(const std::string& path) {
   return TryNamedMutexClaim(path);
 }
 
+std::unique_ptr<AdapterClaim> Win32HidBackend::HoldMirrorMark(const std::string& key) {
+  return HoldNamedMark(key);
+}
+
+bool Win32HidBackend::MirrorMarkHeld(const std::string& key) {
+  return NamedMarkHeld(key);
+}
+
 }  // namespace kr35

@@ -17,6 +17,9 @@ class Win32HidBackend final : public HidBackend {
   std::unique_ptr<HidWriteHandle> OpenWrite(const std::string& path) override;
   // A named mutex derived from the device's instance path.
   ClaimAttempt TryClaim(const std::string& path) override;
+  // The mirror mark: a named event after the adapter's USB port.
+  std::unique_ptr<AdapterClaim> HoldMirrorMark(const std::string& key) override;
+  bool MirrorMarkHeld(const std::string& key) override;
 };
 
 }  // namespace kr35
