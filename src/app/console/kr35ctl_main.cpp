@@ -29,6 +29,7 @@ struct GlobalOptions {
   std::string replay;
   std::string replaySpeed = "recorded";
   std::string device;
+  std::string serial;
 };
 
 std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool simulateGiven) {
@@ -56,6 +57,19 @@ std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool
   auto services = PlatformServices::Create(options, error);
   if (!services) std::cerr << "kr35ctl: " << error << "\n";
   return services;
+}
+
+// --serial: the services again, with the one adapter of that serial number
+// chosen as --device would choose it. False (exit 3) when no single adapter
+// has it.
+bool ChooseBySerial(GlobalOptions& global, bool simulateGiven,
+                    std::unique_ptr<PlatformServices>& services) {
+  const std::optional<std::string> path = PathOfSerial(*services, global.serial);
+  if (!path) return false;
+  global.device = *path;
+  services.reset();  // one simulated adapter at a time on its files
+  services = MakeServices(global, simulateGiven);
+  return services != nullptr;
 }
 
 // A signal that ends the run keeps the simulated adapter's flash, as the
@@ -117,7 +131,9 @@ int Run(int argc, char** argv) {
       ->needs(replay);
   replay->excludes(simulate);
   app.add_option("--device", global.device,
-                 "Use the adapter at this path when several are plugged in (see 'list')");
+                 "Use the adapter at this path when several are plugged in (see 'list')")
+      ->excludes(app.add_option("--serial", global.serial,
+                                "Use the adapter with this serial number (see 'list')"));
 
   auto* image =
       app.add_subcommand("image",
@@ -199,8 +215,12 @@ int Run(int argc, char** argv) {
   } else if (services = MakeServices(global, simulate->count() > 0); !services) {
     return kExitUsage;
   } else {
-    SetSignalExitHook([&services] { SaveOnSignal(*services); });
-    if (!global.device.empty() && !CheckChosenAdapter(*services, global.device)) {
+    SetSignalExitHook([&services] {
+      if (services) SaveOnSignal(*services);
+    });
+    if (!global.serial.empty() && !ChooseBySerial(global, simulate->count() > 0, services)) {
+      status = services ? kExitNoAdapter : kExitUsage;
+    } else if (!global.device.empty() && !CheckChosenAdapter(*services, global.device)) {
       status = kExitNoAdapter;
     } else if (list->parsed()) {
       status = RunListCommand(*services, printer);
