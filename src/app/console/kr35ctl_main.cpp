@@ -12,6 +12,7 @@
 #include "app/console/image_commands.h"
 #include "app/console/replay_summary.h"
 #include "app/console/terminal_signals.h"
+#include "app/console/update_cli.h"
 #include "app/output_paths.h"
 
 namespace {
@@ -164,6 +165,9 @@ int Run(int argc, char** argv) {
   monitor->add_option("--duration", durationText,
                       "Stop after this many seconds (positive), or 'forever' (the default)");
 
+  UpdateOptions updateOptions;
+  auto* update = AddUpdateSubcommand(app, updateOptions);
+
   std::string error;
   if (!CheckNoEmptyValues(argc, argv, error)) {
     std::cerr << "kr35ctl: " << error << "\n";
@@ -188,12 +192,15 @@ int Run(int argc, char** argv) {
   }
   if (!CheckOutputPaths({{"--record", global.record},
                          {"--sim-trace", global.simTrace},
-                         {"--sim-state", global.simState}},
+                         {"--sim-state", global.simState},
+                         {"--report", updateOptions.reportPath}},
                         {{"--simulate", global.simulate == "-" ? std::string() : global.simulate},
                          {"--sim-state", global.simState},
                          {"--replay", global.replay},
                          {"--usb", usbHex},
-                         {"--dsp", dspHex}},
+                         {"--dsp", dspHex},
+                         {"--usb", updateOptions.usbHex},
+                         {"--dsp", updateOptions.dspHex}},
                         error)) {
     std::cerr << "kr35ctl: " << error << "\n";
     return kExitUsage;
@@ -218,7 +225,12 @@ int Run(int argc, char** argv) {
     SetSignalExitHook([&services] {
       if (services) SaveOnSignal(*services);
     });
-    if (!global.serial.empty() && !ChooseBySerial(global, simulate->count() > 0, services)) {
+    if (update->parsed()) {
+      updateOptions.device = global.device;
+      updateOptions.serial = global.serial;
+      updateOptions.interactive = console.interactive;
+      status = RunUpdateCommand(*services, printer, updateOptions);
+    } else if (!global.serial.empty() && !ChooseBySerial(global, simulate->count() > 0, services)) {
       status = services ? kExitNoAdapter : kExitUsage;
     } else if (!global.device.empty() && !CheckChosenAdapter(*services, global.device)) {
       status = kExitNoAdapter;
