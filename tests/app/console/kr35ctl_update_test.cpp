@@ -185,5 +185,43 @@ TEST(Kr35ctlUpdateTest, SixAdaptersEndAsPlannedAndASecondRunSendsNothingToTheCur
   fs::remove_all(dir);
 }
 
+// Two adapters give one serial number, a third its own: --serial picks only
+// an adapter whose serial number is its own, and names every adapter otherwise.
+TEST(Kr35ctlUpdateTest, SerialPicksOneAdapterOrEndsWithTheList) {
+  struct Case {
+    const char* args;
+    int status;
+    const char* out;  // stdout contains
+    const char* err;  // stderr contains
+  };
+  const Case cases[] = {
+      {"list", 0, "serial TWIN  port 1", "2 adapters give the serial number TWIN"},
+      {"--serial=SOLO versions", 0, "version: USB 0100, DSP 0100", ""},
+      {"--serial=TWIN versions", 3, "", "several adapters have the serial number TWIN"},
+      {"--serial=NONE versions", 3, "", "sim:adapter2  serial SOLO  port 2"},
+      {"--serial=SOLO update --dry-run", 0, "plan: SOLO  ", ""},
+      {"--serial=TWIN update --dry-run", 3, "", "several adapters have"},
+  };
+  const fs::path dir = fs::temp_directory_path() / ("kr35ctl_serial_" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  std::ofstream(dir / "three.json")
+      << R"({"hid": {"adapters": [{"serial": "TWIN"}, {"serial": "TWIN"}, {"serial": "SOLO"}]}})";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const std::string command = "cd '" + dir.string() +
+                                "' && '" KR35CTL_PATH "' --simulate=three.json " + c.args +
+                                " </dev/null >out.txt 2>err.txt";
+    const int wait = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(wait));
+    EXPECT_EQ(WEXITSTATUS(wait), c.status);
+    EXPECT_NE(ReadText(dir / "out.txt").find(c.out), std::string::npos)
+        << ReadText(dir / "out.txt");
+    EXPECT_NE(ReadText(dir / "err.txt").find(c.err), std::string::npos)
+        << ReadText(dir / "err.txt");
+  }
+  fs::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace kr35
