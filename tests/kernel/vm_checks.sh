@@ -101,7 +101,7 @@ if start_sim --scenario="$K/scenarios/serial.json"; then
   node=$(adapter_node)
   run list 30 kr35ctl list
   if [ $rc -eq 0 ] && [ "$(grep -c '^adapter: ' /tmp/list.out)" = 1 ] &&
-    grep -qi "^adapter: $node .*3c1f:5e35.*KR35 Headset Adapter (simulated)  serial KR35-VM-0001$" /tmp/list.out &&
+    grep -qi "^adapter: $node .*3c1f:5e35.*KR35 Headset Adapter (simulated)  serial KR35-VM-0001  port [^ ]*$" /tmp/list.out &&
     [ "$others" -ge 1 ]; then
     ok "list: the adapter is $node with its serial number, among $((others + 1)) hidraw nodes"
   else

@@ -23,15 +23,8 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-constexpr const char* kScenario = R"({"hid": {"adapters": [
-  {"serial": "CUR-1", "versions": {"usb": "0x0104", "dsp": "0x0107"}},
-  {"serial": "CUR-2", "versions": {"usb": "0x0104", "dsp": "0x0107"}},
-  {"serial": "NAK-DSP", "rules": [{"match": {"command": "CMD_DSP_BLOCK", "block": 3},
-                                   "answer": "RSP_NAK_DSP", "times": "always"}]},
-  {"serial": "SHORT", "output_report_length": 20},
-  {"serial": "GONE"},
-  {"serial": "OK-1"}],
-  "events": [{"adapter": 4, "after_command": 1050, "unplug": true}]}})";
+// The six adapters (also run under Wine by scripts/test-windows.sh).
+constexpr const char* kScenario = KR35_SIX_ADAPTERS;
 
 // What each adapter's plan, result and report entry say after the first run.
 struct Row {
@@ -98,7 +91,7 @@ TEST(Kr35ctlUpdateTest, SixAdaptersEndAsPlannedAndASecondRunSendsNothingToTheCur
   const fs::path dir = fs::temp_directory_path() / ("kr35ctl_update_" + std::to_string(getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
-  std::ofstream(dir / "six.json") << kScenario;
+  fs::copy_file(kScenario, dir / "six.json");
   const std::vector<Row> rows = Rows();
 
   ASSERT_EQ(RunUpdate(dir, "out.txt", "trace1.jsonl", false), 1) << ReadText(dir / "err.txt");
