@@ -64,6 +64,7 @@ void FleetDisplay::Update(std::size_t row, std::optional<TransferPart> part, int
   if (stateChanged) r.printedStep = -1;
   switch (printer_.Style()) {
     case OutputStyle::kTerminal:
+      // Before the live lines start, the first drawing shows the state.
       if (live_) Redraw(stateChanged);
       return;
     case OutputStyle::kLines: {

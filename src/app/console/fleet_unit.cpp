@@ -31,7 +31,8 @@ std::string FleetUnit::Result() const {
   if (action != FleetAction::kUpdate) return FleetActionName(action);
   if (verified) return "updated";
   if (outcome && outcome->kind == Outcome::kInterrupted) return "interrupted";
-  if (!finished) return outcome ? "interrupted" : "planned";
+  // A run that ends before this adapter's update did (a second signal).
+  if (!finished) return start == std::chrono::steady_clock::time_point{} ? "planned" : "interrupted";
   return "failed";
 }
 

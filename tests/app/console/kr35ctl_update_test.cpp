@@ -178,6 +178,33 @@ TEST(Kr35ctlUpdateTest, SixAdaptersEndAsPlannedAndASecondRunSendsNothingToTheCur
   fs::remove_all(dir);
 }
 
+// A second Ctrl+C aborts every transfer at once; the report is still written
+// whole, saying the run was interrupted and which adapters were mid-update.
+TEST(Kr35ctlUpdateTest, ASecondSignalAbortsAllAndTheReportIsWritten) {
+  const fs::path dir = fs::temp_directory_path() / ("kr35ctl_abort_" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  std::ofstream(dir / "slow.json") << R"({"hid": {"adapters": 3, "latency_ms": 5}})";
+  const std::string script =
+      "cd '" + dir.string() +
+      "' && { '" KR35CTL_PATH
+      "' --simulate=slow.json update --all --yes --report=report.json </dev/null >out.txt "
+      "2>err.txt & pid=$!; i=0; while ! grep -q '50 %  sending' out.txt && [ $i -lt 600 ]; do "
+      "sleep 0.05; i=$((i+1)); done; kill -INT $pid; sleep 0.3; kill -INT $pid; wait $pid; "
+      "echo $? >status.txt; }";
+  ASSERT_EQ(std::system(script.c_str()), 0);
+  EXPECT_EQ(ReadText(dir / "status.txt"), "130\n") << ReadText(dir / "err.txt");
+  const json report = json::parse(ReadText(dir / "report.json"));
+  EXPECT_EQ(report["interrupted"], true);
+  ASSERT_EQ(report["adapters"].size(), 3u);
+  for (const json& adapter : report["adapters"]) EXPECT_EQ(adapter["result"], "interrupted");
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name == "report.json" || !name.starts_with("report")) << name;
+  }
+  fs::remove_all(dir);
+}
+
 // Two adapters give one serial number, a third its own: --serial picks only
 // an adapter whose serial number is its own, and names every adapter otherwise.
 TEST(Kr35ctlUpdateTest, SerialPicksOneAdapterOrEndsWithTheList) {
