@@ -260,10 +260,10 @@ std::shared_ptr<ReadState> SimWorld::OpenReader(std::size_t index) {
   state->device = index;
   state->generation = device.generation;
   device.readers.push_back(state);
-  // Timed events count from the first open of the first adapter.
-  if (!adapters_.empty() && index == adapters_.front() && !device.opened) {
+  // Timed events count from the first open of the adapter they happen on.
+  if (device.isAdapter && !device.opened) {
     const Clock::time_point now = Clock::now();
-    for (const HidEvent& event : hid_.events) {
+    for (const HidEvent& event : device.scenario->hid.events) {
       if (event.at.atMs >= 0) {
         Schedule(now + WireTime(event.at.atMs), [this, &event] { Fire(event); });
       }

@@ -11,6 +11,14 @@ namespace {
 // the transfers; a state word is drawn at once, progress at most this often.
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 
+#ifdef _WIN32
+// A Windows console takes cursor escapes only once asked to: one line per
+// change there.
+constexpr bool kCanRedraw = false;
+#else
+constexpr bool kCanRedraw = true;
+#endif
+
 }  // namespace
 
 void FleetDisplay::Add(const FleetUnit& unit) {
@@ -20,7 +28,7 @@ void FleetDisplay::Add(const FleetUnit& unit) {
 
 void FleetDisplay::Start() {
   std::lock_guard lock(mutex_);
-  live_ = printer_.Style() == OutputStyle::kTerminal && !rows_.empty();
+  live_ = kCanRedraw && printer_.Style() == OutputStyle::kTerminal && !rows_.empty();
   if (live_) Redraw(true);
 }
 
@@ -64,9 +72,12 @@ void FleetDisplay::Update(std::size_t row, std::optional<TransferPart> part, int
   if (stateChanged) r.printedStep = -1;
   switch (printer_.Style()) {
     case OutputStyle::kTerminal:
-      // Before the live lines start, the first drawing shows the state.
-      if (live_) Redraw(stateChanged);
-      return;
+      if (kCanRedraw) {
+        // Before the live lines start, the first drawing shows the state.
+        if (live_) Redraw(stateChanged);
+        return;
+      }
+      [[fallthrough]];
     case OutputStyle::kLines: {
       // One line per state, and one per tenth of a part's progress.
       const int step = percent < 0 ? -1 : percent / 10;
