@@ -32,7 +32,8 @@ std::string FleetUnit::Result() const {
   if (verified) return "updated";
   if (outcome && outcome->kind == Outcome::kInterrupted) return "interrupted";
   // A run that ends before this adapter's update did (a second signal).
-  if (!finished) return start == std::chrono::steady_clock::time_point{} ? "planned" : "interrupted";
+  if (!finished)
+    return start == std::chrono::steady_clock::time_point{} ? "planned" : "interrupted";
   return "failed";
 }
 
