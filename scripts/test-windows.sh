@@ -107,9 +107,15 @@ check_ctl "the simulated adapter" 0 "version: USB 0100, DSP 0100" --simulate ver
 # the headset's mixer is found by its name after a non-ASCII word.
 names=Z:$root/tests/hid/win32/scenarios/non_ascii_names.json
 check_ctl "a non-ASCII product name shows as given" 0 \
-  "adapter: sim:adapter0  3c1f:5e35  Société Simulée  KR35 Kopfhörer-Adapter Ω  port 0" --simulate="$names" list
+  "adapter: sim:adapter0  3c1f:5e35  Société Simulée  KR35 Kopfhörer-Adapter Ω  serial -  port 0" \
+  --simulate="$names" list
 check_ctl "a non-ASCII mixer name is matched" 0 "mute: read 0, wrote 1" \
   --simulate="$names" monitor --duration 1
+# Six simulated adapters updated at once: two current, three failing each in
+# its own way, one updated (as kr35ctl_update_tests checks on Linux).
+check_ctl "update --all on six adapters" 1 "summary: 1 updated, 2 current, 2 failed, 1 refused" \
+  --simulate="Z:$root/tests/app/console/six_adapters.json" --sim-response-wait=200 \
+  update --all --yes --jobs=6
 # A session recorded on the simulated adapter replays with the same outcome.
 session=$(mktemp -d)
 check_ctl "records a download" 0 "verify: installed USB 0104, DSP 0107 as built in" \

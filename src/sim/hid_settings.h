@@ -42,6 +42,8 @@ struct HidEvent {
   std::vector<std::uint8_t> bytes;
   // kUnplug: comes back after this long; negative = stays away.
   double replugAfterMs = -1;
+  // The adapter it happens on (0-based index, the first by default).
+  int adapter = 0;
 
   // kResponse: the frame it sends.
   ResponseFrame Response() const {

@@ -67,6 +67,10 @@ struct Scenario {
   HidSettings hid;
   // The machine's mixer devices; DefaultSimMixers() unless the scenario names them.
   std::vector<SimMixerDescription> mixers = DefaultSimMixers();
+
+  // "hid": {"adapters": [...]}: each adapter's own scenario (this one with
+  // the entry's keys applied); empty when every adapter follows this one.
+  std::vector<Scenario> adapterScenarios;
 };
 
 // Parses a scenario; nullopt with `error` set (naming the offending key or

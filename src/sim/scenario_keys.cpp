@@ -73,6 +73,7 @@ Json FrameJson(const ResponseFrame& frame) {
 }
 
 constexpr long long kMostCommands = 1'000'000'000;
+constexpr int kMostAdapters = 8;
 
 // --- The document ----------------------------------------------------------
 // Each table lists an object's keys in the order they are read (the first
@@ -220,6 +221,7 @@ const Field<HidEvent> kEventKeys[] = {
        if (event.at.afterCommand > 0) return std::nullopt;
        return Json(event.at.atMs);
      }},
+    {.key = "adapter", .member = &HidEvent::adapter, .low = 0, .high = kMostAdapters - 1},
     {.key = "button",
      .oneOf = 2,
      .read =
@@ -299,7 +301,7 @@ const Field<HidSettings> kHidKeys[] = {
      .member = &HidSettings::adapterCount,
      .written = Written::kNever,
      .low = 1,
-     .high = 8},
+     .high = kMostAdapters},
     {.key = "vendor_id", .member = &HidSettings::vendorId, .written = Written::kNever},
     {.key = "product_id", .member = &HidSettings::productId, .written = Written::kNever},
     {.key = "version_number", .member = &HidSettings::versionNumber, .written = Written::kNever},
@@ -356,6 +358,32 @@ const Field<HidSettings> kHidKeys[] = {
      }},
 };
 
+// Keys an entry of "hid.adapters" may not hold: they describe the whole
+// machine, or the list itself.
+bool MachineKey(std::string_view key) {
+  return key == "adapter" || key == "adapters" || key == "devices_before" || key == "events" ||
+         key == "hid" || key == "mixers" || key == "description";
+}
+
+template <class T>
+bool HasKey(std::span<const Field<T>> fields, std::string_view key) {
+  return std::any_of(fields.begin(), fields.end(), [&](const auto& f) { return f.key == key; });
+}
+
+bool ReadAdapterList(KeyReader& reader, const Json& list, const std::string& where,
+                     Scenario& scenario);
+
+bool CheckEventAdapters(KeyReader& reader, const std::string& where, const HidSettings& hid) {
+  for (std::size_t i = 0; i < hid.events.size(); ++i) {
+    if (hid.events[i].adapter >= hid.adapterCount) {
+      return reader.Fail("'" + where + ".events[" + std::to_string(i) +
+                         "].adapter' names an adapter beyond the " +
+                         std::to_string(hid.adapterCount) + " simulated");
+    }
+  }
+  return true;
+}
+
 const Field<Scenario> kScenarioKeys[] = {
     {.key = "description", .written = Written::kNever},
     {.key = "versions",
@@ -409,7 +437,17 @@ const Field<Scenario> kScenarioKeys[] = {
     {.key = "hid",
      .read =
          [](KeyReader& reader, const Json& value, const std::string& where, Scenario& scenario) {
-           return reader.ReadObject(value, where, where, Keys(kHidKeys), scenario.hid);
+           // A list of adapters is read after the rest, each entry over the
+           // whole scenario read so far.
+           if (value.is_object() && value.contains("adapters") && value["adapters"].is_array()) {
+             Json rest = value;
+             rest.erase("adapters");
+             return reader.ReadObject(rest, where, where, Keys(kHidKeys), scenario.hid) &&
+                    ReadAdapterList(reader, value["adapters"], where + ".adapters", scenario) &&
+                    CheckEventAdapters(reader, where, scenario.hid);
+           }
+           return reader.ReadObject(value, where, where, Keys(kHidKeys), scenario.hid) &&
+                  CheckEventAdapters(reader, where, scenario.hid);
          },
      .write = [](const Scenario& scenario) -> std::optional<Json> {
        return WriteObject(Keys(kHidKeys), scenario.hid);
@@ -427,6 +465,43 @@ const Field<Scenario> kScenarioKeys[] = {
            return true;
          }},
 };
+
+// Each entry holds hid keys and top-level keys for that adapter alone.
+bool ReadAdapterList(KeyReader& reader, const Json& list, const std::string& where,
+                     Scenario& scenario) {
+  if (list.empty() || list.size() > static_cast<std::size_t>(kMostAdapters)) {
+    return reader.Fail("'" + where + "' must be a number or an array of 1 to " +
+                       std::to_string(kMostAdapters) + " adapters");
+  }
+  std::vector<Scenario> adapters;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    const std::string at = where + "[" + std::to_string(i) + "]";
+    if (!list[i].is_object()) return reader.Fail("'" + at + "' must be an object");
+    Json top = Json::object();
+    Json hid = Json::object();
+    for (const auto& item : list[i].items()) {
+      if (MachineKey(item.key())) {
+        return reader.Fail("'" + item.key() + "' cannot be given for one adapter in " + at);
+      }
+      if (HasKey(Keys(kHidKeys), item.key())) {
+        hid[item.key()] = item.value();
+      } else if (HasKey(ScenarioKeys(), item.key())) {
+        top[item.key()] = item.value();
+      } else {
+        return reader.Fail("unknown key '" + item.key() + "' in " + at);
+      }
+    }
+    Scenario own = scenario;
+    if (!reader.ReadObject(top, at, at, ScenarioKeys(), own) ||
+        !reader.ReadObject(hid, at, at, Keys(kHidKeys), own.hid)) {
+      return false;
+    }
+    adapters.push_back(std::move(own));
+  }
+  scenario.hid.adapterCount = static_cast<int>(adapters.size());
+  scenario.adapterScenarios = std::move(adapters);
+  return true;
+}
 
 }  // namespace
 

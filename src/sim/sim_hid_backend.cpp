@@ -61,11 +61,31 @@ struct SimDevice {
   std::optional<std::string> serial;
   bool present = true;
   std::uint64_t generation = 0;  // grows at every unplug; older handles fail
+  // The adapter's own scenario (the scenario's entry for it, with the events
+  // that happen on it), its report descriptor and what parsing it gives.
+  std::unique_ptr<Scenario> scenario;
+  std::vector<std::uint8_t> descriptor;
+  std::unique_ptr<PreparsedData> parsed;
+  HidpCaps caps{};
   std::unique_ptr<AdapterModel> model;
   std::unique_ptr<AdapterWire> wire;  // on `model`
   std::vector<std::shared_ptr<ReadState>> readers;
   bool opened = false;
 };
+
+// Adapter i's scenario: its entry in the scenario's adapter list (or the
+// scenario itself), with the events that happen on it.
+Scenario AdapterScenario(const Scenario& scenario, int i) {
+  const auto index = static_cast<std::size_t>(i);
+  Scenario own =
+      index < scenario.adapterScenarios.size() ? scenario.adapterScenarios[index] : scenario;
+  own.adapterScenarios.clear();
+  own.hid.events.clear();
+  for (const HidEvent& event : scenario.hid.events) {
+    if (event.adapter == i) own.hid.events.push_back(event);
+  }
+  return own;
+}
 
 }  // namespace
 
@@ -106,7 +126,10 @@ class SimWorld {
   void TraceObject(std::string_view object);
   std::string TraceWriteError() const;
   void SetFlash(FlashState flash, std::size_t adapter);
-  const std::vector<std::uint8_t>& Descriptor() const { return descriptor_; }
+  std::vector<std::uint8_t> Descriptor();
+  // The key the adapter's flash is kept under in the state file.
+  std::string FlashKey(std::size_t adapter);
+  std::size_t AdapterCount() const { return adapters_.size(); }
   const Scenario& LoadedScenario() const { return scenario_; }
 
  private:
@@ -116,7 +139,8 @@ class SimWorld {
     return std::chrono::duration<double, std::milli>(t - start_).count();
   }
   void Emit(SimDevice& device, std::vector<std::uint8_t> report, Clock::time_point due);
-  std::vector<std::uint8_t> ResponseReport(const ResponseFrame& frame) const;
+  std::vector<std::uint8_t> ResponseReport(const SimDevice& device,
+                                           const ResponseFrame& frame) const;
   void Fire(const HidEvent& event);
   void DoUnplug(SimDevice& device, double replugAfterMs);
   void DoReplug(SimDevice& device);
@@ -128,9 +152,6 @@ class SimWorld {
   const Scenario scenario_;
   const HidSettings& hid_ = scenario_.hid;
   const std::unique_ptr<SimTrace> trace_;
-  const std::vector<std::uint8_t> descriptor_;
-  const std::unique_ptr<PreparsedData> parsed_;
-  HidpCaps caps_;
 
   mutable std::mutex mutex_;
   std::condition_variable readable_;  // reports queued, devices gone, interrupts
@@ -144,11 +165,7 @@ class SimWorld {
 };
 
 SimWorld::SimWorld(Scenario scenario, std::unique_ptr<SimTrace> trace)
-    : scenario_(std::move(scenario)),
-      trace_(std::move(trace)),
-      descriptor_(BuildSimReportDescriptor(scenario_.hid)),
-      parsed_(ParseReportDescriptor(descriptor_)) {
-  if (parsed_) parsed_->GetCaps(caps_);
+    : scenario_(std::move(scenario)), trace_(std::move(trace)) {
   for (std::size_t i = 0; i < hid_.devicesBefore.size(); ++i) {
     const OtherHidDevice& other = hid_.devicesBefore[i];
     SimDevice device;
@@ -164,12 +181,18 @@ SimWorld::SimWorld(Scenario scenario, std::unique_ptr<SimTrace> trace)
     device.isAdapter = true;
     device.adapterNumber = i;
     device.path = kAdapterPathPrefix + std::to_string(i);
-    device.attributes = {hid_.vendorId, hid_.productId, hid_.versionNumber};
-    device.manufacturer = hid_.manufacturer;
-    device.product = hid_.product;
-    device.serial = hid_.serial;
-    device.model = std::make_unique<AdapterModel>(scenario_, caps_.outputReportByteLength);
-    device.wire = std::make_unique<AdapterWire>(*device.model, hid_);
+    device.scenario = std::make_unique<Scenario>(AdapterScenario(scenario_, i));
+    const HidSettings& hid = device.scenario->hid;
+    device.attributes = {hid.vendorId, hid.productId, hid.versionNumber};
+    device.manufacturer = hid.manufacturer;
+    device.product = hid.product;
+    device.serial = hid.serial;
+    device.descriptor = BuildSimReportDescriptor(hid);
+    device.parsed = ParseReportDescriptor(device.descriptor);
+    if (device.parsed) device.parsed->GetCaps(device.caps);
+    device.model =
+        std::make_unique<AdapterModel>(*device.scenario, device.caps.outputReportByteLength);
+    device.wire = std::make_unique<AdapterWire>(*device.model, hid);
     adapters_.push_back(devices_.size());
     devices_.push_back(std::move(device));
   }
@@ -237,10 +260,10 @@ std::shared_ptr<ReadState> SimWorld::OpenReader(std::size_t index) {
   state->device = index;
   state->generation = device.generation;
   device.readers.push_back(state);
-  // Timed events count from the first open of the first adapter.
-  if (!adapters_.empty() && index == adapters_.front() && !device.opened) {
+  // Timed events count from the first open of the adapter they happen on.
+  if (device.isAdapter && !device.opened) {
     const Clock::time_point now = Clock::now();
-    for (const HidEvent& event : hid_.events) {
+    for (const HidEvent& event : device.scenario->hid.events) {
       if (event.at.atMs >= 0) {
         Schedule(now + WireTime(event.at.atMs), [this, &event] { Fire(event); });
       }
@@ -295,7 +318,26 @@ std::unique_ptr<PreparsedData> SimWorld::GetPreparsedData(const ReadState& state
 std::optional<std::vector<std::uint8_t>> SimWorld::GetReportDescriptor(const ReadState& state) {
   std::lock_guard lock(mutex_);
   if (!ReaderAlive(state)) return std::nullopt;
-  return devices_[state.device].isAdapter ? descriptor_ : kOtherDeviceDescriptor;
+  const SimDevice& device = devices_[state.device];
+  return device.isAdapter ? device.descriptor : kOtherDeviceDescriptor;
+}
+
+std::vector<std::uint8_t> SimWorld::Descriptor() {
+  std::lock_guard lock(mutex_);
+  const SimDevice* first = Adapter(0);
+  return first ? first->descriptor : BuildSimReportDescriptor(hid_);
+}
+
+std::string SimWorld::FlashKey(std::size_t adapter) {
+  std::lock_guard lock(mutex_);
+  const SimDevice* device = Adapter(adapter);
+  if (device == nullptr) return {};
+  // A serial number given by another adapter too does not tell it apart.
+  const auto same = std::count_if(adapters_.begin(), adapters_.end(), [&](std::size_t other) {
+    return devices_[other].serial == device->serial;
+  });
+  if (device->serial && same == 1) return "serial:" + *device->serial;
+  return "port:" + std::to_string(device->adapterNumber);
 }
 
 namespace {
@@ -363,7 +405,7 @@ void SimWorld::CancelRead(ReadState& state) {
 bool SimWorld::CanWrite(std::size_t index) {
   std::lock_guard lock(mutex_);
   const SimDevice& device = devices_[index];
-  return device.present && (!device.isAdapter || hid_.writeOpens);
+  return device.present && (!device.isAdapter || device.scenario->hid.writeOpens);
 }
 
 std::uint64_t SimWorld::Generation(std::size_t index) {
@@ -379,13 +421,13 @@ bool SimWorld::Write(std::size_t index, std::uint64_t generation,
   if (!device.isAdapter) return true;  // other devices take anything and say nothing
   if (device.wire->WriteFails()) return false;
   // A report of another length or id does not fit the descriptor: the write fails.
-  if (!parsed_ || report.size() != caps_.outputReportByteLength ||
+  if (!device.parsed || report.size() != device.caps.outputReportByteLength ||
       report[0] != kSimCommandReportId) {
     return false;
   }
   std::vector<std::uint8_t> frame(device.wire->CommandLength());
-  if (parsed_->GetUsageValueArray(HidReportType::kOutput, kSimVendorPage, 0, kSimCommandUsage,
-                                  frame, report) != HIDP_STATUS_SUCCESS) {
+  if (device.parsed->GetUsageValueArray(HidReportType::kOutput, kSimVendorPage, 0, kSimCommandUsage,
+                                        frame, report) != HIDP_STATUS_SUCCESS) {
     return false;
   }
   const Clock::time_point now = Clock::now();
@@ -393,27 +435,28 @@ bool SimWorld::Write(std::size_t index, std::uint64_t generation,
 
   const AdapterWire::Answer answer = device.wire->Take(frame);
   const Clock::time_point due = now + answer.after;
-  for (const ResponseFrame& response : answer.frames) Emit(device, ResponseReport(response), due);
-
-  if (index == adapters_.front()) {
-    for (const HidEvent* event : device.wire->EventsAfterCommand()) Fire(*event);
+  for (const ResponseFrame& response : answer.frames) {
+    Emit(device, ResponseReport(device, response), due);
   }
+  for (const HidEvent* event : device.wire->EventsAfterCommand()) Fire(*event);
   if (answer.restartAfter) {
-    const double restartMs = hid_.restartMs;
+    const double restartMs = device.scenario->hid.restartMs;
     Schedule(now + *answer.restartAfter,
              [this, &device, restartMs] { DoUnplug(device, restartMs); });
   }
   return true;
 }
 
-std::vector<std::uint8_t> SimWorld::ResponseReport(const ResponseFrame& frame) const {
-  std::vector<std::uint8_t> report(std::max<std::size_t>(caps_.inputReportByteLength, 1), 0);
+std::vector<std::uint8_t> SimWorld::ResponseReport(const SimDevice& device,
+                                                   const ResponseFrame& frame) const {
+  std::vector<std::uint8_t> report(std::max<std::size_t>(device.caps.inputReportByteLength, 1), 0);
   report[0] = kSimResponseReportId;
-  std::vector<std::uint8_t> values(static_cast<std::size_t>(hid_.responseLength), 0);
+  std::vector<std::uint8_t> values(static_cast<std::size_t>(device.scenario->hid.responseLength),
+                                   0);
   std::copy_n(frame.begin(), std::min(values.size(), frame.size()), values.begin());
-  if (parsed_) {
-    parsed_->SetUsageValueArray(HidReportType::kInput, kSimVendorPage, 0, kSimResponseUsage, values,
-                                report);
+  if (device.parsed) {
+    device.parsed->SetUsageValueArray(HidReportType::kInput, kSimVendorPage, 0, kSimResponseUsage,
+                                      values, report);
   }
   return report;
 }
@@ -426,19 +469,21 @@ void SimWorld::Emit(SimDevice& device, std::vector<std::uint8_t> report, Clock::
 }
 
 void SimWorld::Fire(const HidEvent& event) {
-  if (adapters_.empty()) return;
-  SimDevice& device = devices_[adapters_.front()];
+  SimDevice* target = Adapter(static_cast<std::size_t>(event.adapter));
+  if (target == nullptr) return;
+  SimDevice& device = *target;
   const Clock::time_point due = Clock::now() + device.wire->Latency();
   switch (event.kind) {
     case HidEvent::Kind::kButton:
       Emit(device,
-           BuildSimButtonReport(event.buttonCode, event.usages, caps_.inputReportByteLength), due);
+           BuildSimButtonReport(event.buttonCode, event.usages, device.caps.inputReportByteLength),
+           due);
       break;
     case HidEvent::Kind::kReport:
       Emit(device, event.bytes, due);
       break;
     case HidEvent::Kind::kResponse:
-      Emit(device, ResponseReport(event.Response()), due);
+      Emit(device, ResponseReport(device, event.Response()), due);
       break;
     case HidEvent::Kind::kUnplug:
       DoUnplug(device, event.replugAfterMs);
@@ -620,9 +665,17 @@ std::unique_ptr<SimHidBackend> SimHidBackend::Create(Scenario scenario, const Si
   }
   auto backend = std::make_unique<SimHidBackend>(std::move(scenario), std::move(trace));
   if (!options.statePath.empty()) {
-    std::optional<FlashState> flash;
-    if (!OpenFlashStateFile(options.statePath, flash, error)) return nullptr;
-    if (flash) backend->SetFlash(std::move(*flash));
+    std::optional<SimFlashFile> file;
+    if (!OpenSimFlashFile(options.statePath, file, error)) return nullptr;
+    for (std::size_t i = 0; file && i < backend->world_->AdapterCount(); ++i) {
+      // A file of an older version holds the first adapter's flash only.
+      const auto kept = file->adapters.find(backend->world_->FlashKey(i));
+      if (kept != file->adapters.end()) {
+        backend->SetFlash(kept->second, i);
+      } else if (i == 0) {
+        backend->SetFlash(file->first, i);
+      }
+    }
     backend->statePath_ = options.statePath;
   }
   return backend;
@@ -633,7 +686,13 @@ const Scenario& SimHidBackend::LoadedScenario() const {
 }
 
 bool SimHidBackend::SaveState(std::string& error) const {
-  return statePath_.empty() || SaveFlashState(Flash(), statePath_, error);
+  if (statePath_.empty()) return true;
+  SimFlashFile file;
+  file.first = Flash(0);
+  for (std::size_t i = 0; i < world_->AdapterCount(); ++i) {
+    file.adapters[world_->FlashKey(i)] = Flash(i);
+  }
+  return SaveSimFlashFile(file, statePath_, error);
 }
 
 SimHidBackend::SimHidBackend(Scenario scenario, std::unique_ptr<SimTrace> trace)
@@ -697,15 +756,22 @@ void SimHidBackend::SetFlash(FlashState flash, std::size_t adapter) {
   world_->SetFlash(std::move(flash), adapter);
 }
 
-ClaimAttempt SimHidBackend::TryClaim(const std::string& /*path*/) {
+ClaimAttempt SimHidBackend::TryClaim(const std::string& path) {
   if (statePath_.empty()) return ClaimAttempt::Unguarded();
+  // Each simulated adapter has its lock: the first's is STATE.lock, adapter
+  // i's STATE.adapter<i>.lock, so that programs may work on different
+  // adapters of one state file at once.
+  const std::string first = std::string(kAdapterPathPrefix) + "0";
+  const std::string own =
+      statePath_ + (path.starts_with(kAdapterPathPrefix) && path != first ? "." + path.substr(4)
+                                                                          : std::string());
 #ifdef _WIN32
   std::error_code ec;
-  const std::filesystem::path absolute = std::filesystem::absolute(statePath_, ec);
-  return TryNamedMutexClaim(ec ? statePath_ : absolute.string());
+  const std::filesystem::path absolute = std::filesystem::absolute(own, ec);
+  return TryNamedMutexClaim(ec ? own : absolute.string());
 #else
   // Not the state file itself: saving replaces it with a new file.
-  return TryFlockClaim(statePath_ + ".lock", LockFile::kCreate);
+  return TryFlockClaim(own + ".lock", LockFile::kCreate);
 #endif
 }
 

@@ -101,7 +101,7 @@ if start_sim --scenario="$K/scenarios/serial.json"; then
   node=$(adapter_node)
   run list 30 kr35ctl list
   if [ $rc -eq 0 ] && [ "$(grep -c '^adapter: ' /tmp/list.out)" = 1 ] &&
-    grep -qi "^adapter: $node .*3c1f:5e35.*KR35 Headset Adapter (simulated)  serial KR35-VM-0001$" /tmp/list.out &&
+    grep -qi "^adapter: $node .*3c1f:5e35.*KR35 Headset Adapter (simulated)  serial KR35-VM-0001  port [^ ]*$" /tmp/list.out &&
     [ "$others" -ge 1 ]; then
     ok "list: the adapter is $node with its serial number, among $((others + 1)) hidraw nodes"
   else
@@ -220,6 +220,51 @@ scenario_download() {
   fi
   stop_sim
 }
+
+echo "== update: three adapters with serial numbers of their own in one run"
+# The hidraw nodes kr35-sim presents.
+count_adapters() { grep -l '^HID_PHYS=kr35-sim/' /sys/class/hidraw/hidraw*/device/uevent 2>/dev/null | wc -l; }
+# Each adapter's line of the report says it was updated to the built-in versions.
+fleet_report_ok() {
+  for s in A B C; do
+    grep -q "\"serial\":\"KR35-VM-$s\".*\"after\":{\"usb\":260,\"dsp\":263}.*\"result\":\"updated\"" /tmp/update.json ||
+      return 1
+  done
+}
+fleet_pids=
+for s in A B C; do
+  echo "{\"hid\": {\"serial\": \"KR35-VM-$s\"}}" >"/tmp/fleet-$s.json"
+  kr35-sim --scenario="/tmp/fleet-$s.json" >"/tmp/sim-$s.log" 2>&1 &
+  fleet_pids="$fleet_pids $!"
+done
+i=0
+while [ $i -lt 100 ] && [ "$(count_adapters)" -lt 3 ]; do
+  usleep 100000
+  i=$((i + 1))
+done
+run update 300 kr35ctl update --all --yes --report=/tmp/update.json
+if [ $rc -eq 0 ] && grep -q '^summary: 3 updated, 0 current, 0 failed, 0 refused$' /tmp/update.out &&
+  fleet_report_ok; then
+  ok "update --all: three adapters updated at once, each found again after its restart ($ms ms)"
+else
+  show /tmp/update.out
+  show /tmp/update.json
+  not_ok "update --all updates three adapters and finds each again after its restart"
+fi
+run update-again 60 kr35ctl update --all --yes
+if [ $rc -eq 0 ] && grep -q '^summary: nothing to update' /tmp/update-again.out; then
+  ok "update --all again: nothing to update"
+else
+  show /tmp/update-again.out
+  not_ok "update --all again finds every adapter current"
+fi
+for pid in $fleet_pids; do kill "$pid" 2>/dev/null; done
+for pid in $fleet_pids; do wait "$pid" 2>/dev/null; done
+i=0
+while [ $i -lt 100 ] && [ "$(count_adapters)" -gt 0 ]; do
+  usleep 100000
+  i=$((i + 1))
+done
 
 echo "== scenarios"
 scenario_download rejected-blocks rejected_blocks.json 1 "Firmware download failed." \

@@ -114,6 +114,12 @@ TEST(ScenarioTest, RejectsBadScenariosNamingTheProblem) {
       {R"({"hid": {"events": [{"at_ms": 1}]}})", "exactly one of 'button'"},
       {R"({"hid": {"events": [{"at_ms": 1, "button": {"usages": ["play"]}}]}})", "usages[0]"},
       {R"({"hid": {"events": [{"at_ms": 1, "unplug": {"after": 2}}]}})", "unknown key 'after'"},
+      {R"({"hid": {"adapters": []}})", "array of 1 to 8 adapters"},
+      {R"({"hid": {"adapters": [{"events": []}]}})", "'events' cannot be given for one adapter"},
+      {R"({"hid": {"adapters": [{"latency": 2}]}})", "unknown key 'latency' in hid.adapters[0]"},
+      {R"({"hid": {"adapters": [{"busy_polls": -1}]}})", "busy_polls"},
+      {R"({"hid": {"adapters": 2, "events": [{"adapter": 2, "at_ms": 1, "unplug": true}]}})",
+       "names an adapter beyond the 2 simulated"},
   };
   for (const Case& c : cases) {
     std::string error;

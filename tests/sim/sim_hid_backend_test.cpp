@@ -274,6 +274,52 @@ TEST(SimHidBackendTest, AdapterRestartsAfterAFinishedUsbUpgrade) {
   EXPECT_EQ(again.Response(), (ResponseFrame{RSP_VERSIONS, 0x04, 0x01, 0x00, 0x01}));
 }
 
+// Each adapter of a list follows its own entry, and the state file gives each
+// its own flash back by identity, whatever their order in the next scenario;
+// a file with the first adapter's flash alone (as older versions wrote)
+// still loads.
+TEST(SimHidBackendTest, EachAdapterHasItsOwnScenarioAndFlashByIdentity) {
+  const std::string state = ::testing::TempDir() + "kr35_sim_flash_by_identity.json";
+  const std::vector<std::uint8_t> a = {1, 2, 3, 4, 5, 6, 0x11, 0x01};
+  const std::vector<std::uint8_t> b = {1, 2, 3, 4, 5, 6, 0x22, 0x02};
+  std::string error;
+  {
+    auto backend =
+        SimHidBackend::Create(MustParse(R"({"hid": {"adapters": [{"serial": "A"}, {"serial": "B",
+                      "output_report_length": 33, "versions": {"dsp": "0x0333"}}]}})"),
+                              {.statePath = state}, error);
+    ASSERT_TRUE(backend) << error;
+    Host first(*backend, "sim:adapter0");
+    Host second(*backend, "sim:adapter1");
+    EXPECT_EQ(first.caps.outputReportByteLength, 64);
+    EXPECT_EQ(second.caps.outputReportByteLength, 33);
+    ASSERT_TRUE(second.Send(MakeQueryFrame(CMD_VERSIONS)));
+    const auto versions = second.Response();
+    ASSERT_TRUE(versions);
+    EXPECT_EQ(DecodeVersions(*versions)->dsp, 0x0333);
+    backend->SetFlash({a, std::nullopt}, 0);
+    backend->SetFlash({b, std::nullopt}, 1);
+    ASSERT_TRUE(backend->SaveState(error)) << error;
+  }
+  auto swapped = SimHidBackend::Create(
+      MustParse(R"({"hid": {"adapters": [{"serial": "B"}, {"serial": "A"}]}})"),
+      {.statePath = state}, error);
+  ASSERT_TRUE(swapped) << error;
+  EXPECT_EQ(swapped->Flash(0).usb, b);
+  EXPECT_EQ(swapped->Flash(1).usb, a);
+  swapped.reset();
+
+  ASSERT_TRUE(SaveFlashState({a, std::nullopt}, state, error)) << error;
+  auto older =
+      SimHidBackend::Create(MustParse(R"({"hid": {"adapters": 2}})"), {.statePath = state}, error);
+  ASSERT_TRUE(older) << error;
+  EXPECT_EQ(older->Flash(0).usb, a);
+  EXPECT_EQ(older->Flash(1).usb, std::nullopt);
+  older.reset();
+  std::remove(state.c_str());
+  std::remove((state + ".lock").c_str());
+}
+
 TEST(SimHidBackendTest, TraceHasOneLinePerReportEachWay) {
   const std::string path = ::testing::TempDir() + "/kr35_sim_trace_test.jsonl";
   std::string error;

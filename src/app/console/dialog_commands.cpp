@@ -8,6 +8,7 @@
 
 #include "adapter/transfer_texts.h"
 #include "app/console/console_dialog_host.h"
+#include "app/console/device_choice.h"
 #include "app/console/exit_status.h"
 #include "app/console/hex_inputs.h"
 #include "app/console/silent_failure.h"
@@ -217,19 +218,18 @@ int SaveAndReturn(PlatformServices& services, int status) {
 }
 
 int RunListCommand(PlatformServices& services, EventPrinter& printer) {
-  int found = 0;
-  for (const AdapterIdentity& adapter : ListAdapterInterfaces(services.Hid())) {
+  const std::vector<AdapterIdentity> adapters = ListAdapterInterfaces(services.Hid());
+  for (const AdapterIdentity& adapter : adapters) {
     const std::string manufacturer = adapter.manufacturer.value_or("(unreadable)");
     const std::string product = adapter.product.value_or("(unreadable)");
     const std::optional<std::string>& serial = adapter.serialNumber;
     const std::string& port = adapter.usbPort;
-    ++found;
     printer.PrintWithFields(
         "adapter",
         EscapeDeviceText(adapter.path) + "  " + Hex4(adapter.vendorId) + ":" +
             Hex4(adapter.productId) + "  " + EscapeDeviceText(manufacturer) + "  " +
-            EscapeDeviceText(product) + (serial ? "  serial " + EscapeDeviceText(*serial) : "") +
-            (port.empty() ? "" : "  port " + EscapeDeviceText(port)) +
+            EscapeDeviceText(product) + "  serial " + (serial ? EscapeDeviceText(*serial) : "-") +
+            "  port " + (port.empty() ? "-" : EscapeDeviceText(port)) +
             (IsUsableAdapter(adapter) ? "" : "  (not usable: no product string)"),
         "\"path\":" + JsonQuote(adapter.path) +
             ",\"vendorId\":" + std::to_string(adapter.vendorId) +
@@ -238,6 +238,7 @@ int RunListCommand(PlatformServices& services, EventPrinter& printer) {
             ",\"serial\":" + (serial ? JsonQuote(*serial) : "null") +
             ",\"port\":" + (port.empty() ? "null" : JsonQuote(port)));
   }
+  WarnDuplicateSerials(adapters);
 #ifndef _WIN32
   if (!services.IsSimulated()) {
     // Nodes of the adapter that exist but cannot be opened are named, with the fix.
@@ -253,8 +254,8 @@ int RunListCommand(PlatformServices& services, EventPrinter& printer) {
     }
   }
 #endif
-  if (found == 0) printer.Print("version", kPlugInPrompt);
-  return found > 0 ? kExitDone : kExitNoAdapter;
+  if (adapters.empty()) printer.Print("version", kPlugInPrompt);
+  return !adapters.empty() ? kExitDone : kExitNoAdapter;
 }
 
 int RunVersionsCommand(PlatformServices& services, EventPrinter& printer) {

@@ -15,6 +15,7 @@
 #include "app/console/image_commands.h"
 #include "app/console/replay_summary.h"
 #include "app/console/terminal_signals.h"
+#include "app/console/update_cli.h"
 #include "app/output_paths.h"
 
 namespace {
@@ -32,6 +33,7 @@ struct GlobalOptions {
   std::string replay;
   std::string replaySpeed = "recorded";
   std::string device;
+  std::string serial;
 };
 
 std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool simulateGiven) {
@@ -59,6 +61,19 @@ std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool
   auto services = PlatformServices::Create(options, error);
   if (!services) std::cerr << "kr35ctl: " << error << "\n";
   return services;
+}
+
+// --serial: the services again, with the one adapter of that serial number
+// chosen as --device would choose it. False (exit 3) when no single adapter
+// has it.
+bool ChooseBySerial(GlobalOptions& global, bool simulateGiven,
+                    std::unique_ptr<PlatformServices>& services) {
+  const std::optional<std::string> path = PathOfSerial(*services, global.serial);
+  if (!path) return false;
+  global.device = *path;
+  services.reset();  // one simulated adapter at a time on its files
+  services = MakeServices(global, simulateGiven);
+  return services != nullptr;
 }
 
 // A signal that ends the run keeps the simulated adapter's flash, as the
@@ -120,7 +135,9 @@ int Run(int argc, char** argv) {
       ->needs(replay);
   replay->excludes(simulate);
   app.add_option("--device", global.device,
-                 "Use the adapter at this path when several are plugged in (see 'list')");
+                 "Use the adapter at this path when several are plugged in (see 'list')")
+      ->excludes(app.add_option("--serial", global.serial,
+                                "Use the adapter with this serial number (see 'list')"));
 
   auto* image =
       app.add_subcommand("image",
@@ -165,6 +182,8 @@ int Run(int argc, char** argv) {
   agent->add_option("--duration", agentDuration,
                     "Stop after this many seconds (positive), or 'forever' (the default)");
 #endif
+  UpdateOptions updateOptions;
+  auto* update = AddUpdateSubcommand(app, updateOptions);
 
   std::string error;
   if (!CheckNoEmptyValues(argc, argv, error)) {
@@ -196,12 +215,15 @@ int Run(int argc, char** argv) {
 #endif
   if (!CheckOutputPaths({{"--record", global.record},
                          {"--sim-trace", global.simTrace},
-                         {"--sim-state", global.simState}},
+                         {"--sim-state", global.simState},
+                         {"--report", updateOptions.reportPath}},
                         {{"--simulate", global.simulate == "-" ? std::string() : global.simulate},
                          {"--sim-state", global.simState},
                          {"--replay", global.replay},
                          {"--usb", usbHex},
-                         {"--dsp", dspHex}},
+                         {"--dsp", dspHex},
+                         {"--usb", updateOptions.usbHex},
+                         {"--dsp", updateOptions.dspHex}},
                         error)) {
     std::cerr << "kr35ctl: " << error << "\n";
     return kExitUsage;
@@ -223,8 +245,17 @@ int Run(int argc, char** argv) {
   } else if (services = MakeServices(global, simulate->count() > 0); !services) {
     return kExitUsage;
   } else {
-    SetSignalExitHook([&services] { SaveOnSignal(*services); });
-    if (!global.device.empty() && !CheckChosenAdapter(*services, global.device)) {
+    SetSignalExitHook([&services] {
+      if (services) SaveOnSignal(*services);
+    });
+    if (update->parsed()) {
+      updateOptions.device = global.device;
+      updateOptions.serial = global.serial;
+      updateOptions.interactive = console.interactive;
+      status = RunUpdateCommand(*services, printer, updateOptions);
+    } else if (!global.serial.empty() && !ChooseBySerial(global, simulate->count() > 0, services)) {
+      status = services ? kExitNoAdapter : kExitUsage;
+    } else if (!global.device.empty() && !CheckChosenAdapter(*services, global.device)) {
       status = kExitNoAdapter;
     } else if (list->parsed()) {
       status = RunListCommand(*services, printer);

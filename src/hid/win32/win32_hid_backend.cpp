@@ -95,6 +95,7 @@ std::unique_ptr<HidReadHandle> Win32HidBackend::OpenRead(const std::string& path
     return nullptr;
   }
   auto handle = Win32ReadHandle::Create(std::move(file));
+  if (handle) handle->SetInterfacePath(path);
   if (error) *error = handle ? OpenError::kNone : OpenError::kOther;
   return handle;
 }

@@ -6,6 +6,7 @@
 
 #include "hid/win32/hid_dll.h"
 #include "hid/win32/hidp_preparsed_data.h"
+#include "hid/win32/usb_location_path.h"
 #include "win32/utf16.h"
 
 namespace kr35 {
@@ -76,6 +77,10 @@ bool Win32ReadHandle::GetProductString(std::string& text) {
 
 bool Win32ReadHandle::GetSerialNumberString(std::string& text) {
   return ReadHidString(file_.Get(), Hid().GetSerialNumberString, text);
+}
+
+bool Win32ReadHandle::GetPortPath(std::string& text) {
+  return !path_.empty() && UsbLocationPath(path_, text);
 }
 
 std::unique_ptr<PreparsedData> Win32ReadHandle::GetPreparsedData() {

@@ -19,6 +19,10 @@ class Win32ReadHandle final : public HidReadHandle {
   bool GetManufacturerString(std::string& text) override;
   bool GetProductString(std::string& text) override;
   bool GetSerialNumberString(std::string& text) override;
+  // The USB device's location path (setupapi), once the path it was opened
+  // at is known.
+  bool GetPortPath(std::string& text) override;
+  void SetInterfacePath(std::string path) { path_ = std::move(path); }
   std::unique_ptr<PreparsedData> GetPreparsedData() override;
 
   ReadStart StartRead(std::span<std::uint8_t> buffer) override;
@@ -36,6 +40,7 @@ class Win32ReadHandle final : public HidReadHandle {
   UniqueHandle interruptEvent_;  // manual-reset and never reset: Interrupt is sticky
   OVERLAPPED overlapped_{};
   bool pending_ = false;
+  std::string path_;
 };
 
 // A HID string (UTF-16, at most `count` code units, not necessarily
