@@ -239,7 +239,11 @@ void UpdateUnit(FleetContext& context, std::size_t row, bool bySerial) {
   }
   UnitObserver observer(display, row);
   DownloadOutcome outcome;
+  // The mirror mark, keyed by the port the adapter keeps across its restart,
+  // keeps the mute agent away from it until its versions are verified.
+  std::unique_ptr<AdapterClaim> mirrorMark;
   if (adapter.Open(path)) {
+    mirrorMark = adapter.HoldMirrorMark();
     outcome = adapter.Download(plan, observer);
   } else {
     outcome.kind = Outcome::kGone;
