@@ -10,6 +10,7 @@
 #include "app/console/console_dialog_host.h"
 #include "app/console/exit_status.h"
 #include "app/console/hex_inputs.h"
+#include "app/console/history_command.h"
 #include "app/console/silent_failure.h"
 #include "app/console/terminal_signals.h"
 #include "app/console/version_check.h"
@@ -237,6 +238,7 @@ int RunListCommand(PlatformServices& services, EventPrinter& printer) {
             ",\"manufacturer\":" + JsonQuote(manufacturer) + ",\"product\":" + JsonQuote(product) +
             ",\"serial\":" + (serial ? JsonQuote(*serial) : "null") +
             ",\"port\":" + (port.empty() ? "null" : JsonQuote(port)));
+    WarnIfLastUpdateInterrupted(services, adapter);
   }
 #ifndef _WIN32
   if (!services.IsSimulated()) {
@@ -264,6 +266,7 @@ int RunVersionsCommand(PlatformServices& services, EventPrinter& printer) {
   host.DispatchQueued(dialog);
   printer.Finish();
   if (!dialog.Channel().IsOpen()) return SaveAndReturn(services, kExitNoAdapter);
+  WarnIfLastUpdateInterrupted(services, dialog.GetAdapter().Identity());
   SayClaimNote(dialog);
   const bool shown = dialog.ShownVersions().has_value();
   if (!shown && !BusyRefusal(dialog)) SaySilentFailure(SilentFailureReason(dialog.Channel()));
@@ -343,6 +346,7 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
     (input.part == FirmwarePart::kDsp ? plan.dsp : plan.usb) = [&input] {
       return PartImage{PartImage::Status::kReady, input.file.Image()};
     };
+    plan.Source(input.part) = {false, input.path, {}, input.file.Image()};
   }
   DownloadOutcome outcome = dialog.Download(plan);
   const auto busy = outcome.Done() ? std::nullopt : BusyRefusal(dialog);

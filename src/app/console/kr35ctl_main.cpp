@@ -9,10 +9,12 @@
 #include "app/console/device_choice.h"
 #include "app/console/dialog_commands.h"
 #include "app/console/exit_status.h"
+#include "app/console/history_command.h"
 #include "app/console/image_commands.h"
 #include "app/console/replay_summary.h"
 #include "app/console/terminal_signals.h"
 #include "app/output_paths.h"
+#include "history/history_location.h"
 
 namespace {
 
@@ -29,6 +31,7 @@ struct GlobalOptions {
   std::string replay;
   std::string replaySpeed = "recorded";
   std::string device;
+  std::string history;  // empty: the default for the kind of run
 };
 
 std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool simulateGiven) {
@@ -52,6 +55,10 @@ std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool
   options.replayMaxSpeed = global.replaySpeed == "max";
   options.program = "kr35ctl";
   options.devicePath = global.device;
+  if (!global.history.empty()) options.history = global.history;
+  options.historyWarning = [](const std::string& warning) {
+    std::cerr << "kr35ctl: " << warning << "\n";
+  };
   std::string error;
   auto services = PlatformServices::Create(options, error);
   if (!services) std::cerr << "kr35ctl: " << error << "\n";
@@ -61,6 +68,7 @@ std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool
 // A signal that ends the run keeps the simulated adapter's flash, as the
 // normal end does.
 void SaveOnSignal(PlatformServices& services) {
+  InterruptOpenDownloads("aborted by a signal");
   std::string error;
   if (!services.Save(error)) std::cerr << "kr35ctl: " << error << "\n";
 }
@@ -118,6 +126,9 @@ int Run(int argc, char** argv) {
   replay->excludes(simulate);
   app.add_option("--device", global.device,
                  "Use the adapter at this path when several are plugged in (see 'list')");
+  app.add_option("--history", global.history,
+                 "Record downloads in FILE instead of the default history, or 'none' for no "
+                 "history (the simulator and replays keep one only with this option)");
 
   auto* image =
       app.add_subcommand("image",
@@ -148,6 +159,9 @@ int Run(int argc, char** argv) {
   monitor->add_option("--duration", durationText,
                       "Stop after this many seconds (positive), or 'forever' (the default)");
 
+  HistoryFilter historyFilter;
+  auto* history = AddHistoryCommand(app, historyFilter, global.json);
+
   std::string error;
   if (!CheckNoEmptyValues(argc, argv, error)) {
     std::cerr << "kr35ctl: " << error << "\n";
@@ -172,7 +186,8 @@ int Run(int argc, char** argv) {
   }
   if (!CheckOutputPaths({{"--record", global.record},
                          {"--sim-trace", global.simTrace},
-                         {"--sim-state", global.simState}},
+                         {"--sim-state", global.simState},
+                         {"--history", global.history == "none" ? std::string() : global.history}},
                         {{"--simulate", global.simulate == "-" ? std::string() : global.simulate},
                          {"--sim-state", global.simState},
                          {"--replay", global.replay},
@@ -196,6 +211,12 @@ int Run(int argc, char** argv) {
     status = RunImageCommand(imageSource, printer);
   } else if (convert->parsed()) {
     status = RunConvertCommand(usbHex, dspHex, outputDir, printer);
+  } else if (history->parsed()) {
+    if (historyFilter.device.empty()) historyFilter.device = global.device;
+    status = RunHistoryCommand(
+        ChosenHistoryPath(global.history.empty() ? std::nullopt : std::optional(global.history),
+                          simulate->count() > 0 || !global.replay.empty()),
+        historyFilter, printer);
   } else if (services = MakeServices(global, simulate->count() > 0); !services) {
     return kExitUsage;
   } else {
