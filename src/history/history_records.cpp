@@ -267,9 +267,13 @@ std::string InterruptedUpdateNotice(const std::vector<HistoryEntry>& entries,
                                     const AdapterIdentity& adapter) {
   const HistoryEntry* last = LastEntryOf(entries, adapter);
   if (!last || !last->Interrupted()) return {};
-  const std::string where = last->WhereItEnded();
-  return "the last update of this adapter, begun " + last->time + ", was interrupted" +
-         (where.empty() ? "" : " " + where) + "; finish it with 'kr35ctl update'";
+  return InterruptedUpdateText(*last) + "; finish it with 'kr35ctl update'";
+}
+
+std::string InterruptedUpdateText(const HistoryEntry& entry) {
+  const std::string where = entry.WhereItEnded();
+  return "the last update of this adapter, begun " + entry.time + ", was interrupted" +
+         (where.empty() ? "" : " " + where);
 }
 
 }  // namespace kr35

@@ -79,6 +79,9 @@ HistoryRead ReadHistory(const std::filesystem::path& path);
 const HistoryEntry* LastEntryOf(const std::vector<HistoryEntry>& entries,
                                 const AdapterIdentity& adapter);
 
+// "the last update of this adapter, begun TIME, was interrupted at ...".
+std::string InterruptedUpdateText(const HistoryEntry& entry);
+
 // When the adapter's latest update was left unfinished: says when, how far
 // it got and how to finish it; empty otherwise.
 std::string InterruptedUpdateNotice(const std::vector<HistoryEntry>& entries,

@@ -8,6 +8,7 @@
 #include "app/console/command_line_checks.h"
 #include "app/console/device_choice.h"
 #include "app/console/dialog_commands.h"
+#include "app/console/doctor_command.h"
 #include "app/console/exit_status.h"
 #include "app/console/history_command.h"
 #include "app/console/image_commands.h"
@@ -159,6 +160,8 @@ int Run(int argc, char** argv) {
   monitor->add_option("--duration", durationText,
                       "Stop after this many seconds (positive), or 'forever' (the default)");
 
+  auto* doctor = app.add_subcommand(
+      "doctor", "Check everything between you and a working adapter, with a fix for what fails");
   HistoryFilter historyFilter;
   auto* history = AddHistoryCommand(app, historyFilter, global.json);
 
@@ -229,6 +232,8 @@ int Run(int argc, char** argv) {
       status = RunVersionsCommand(*services, printer);
     } else if (download->parsed()) {
       status = RunDownloadCommand(*services, printer, console, usbHex, dspHex);
+    } else if (doctor->parsed()) {
+      status = RunDoctorCommand(*services, printer);
     } else if (monitor->parsed()) {
       status = RunMonitorCommand(*services, printer, duration);
     }
