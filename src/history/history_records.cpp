@@ -1,7 +1,7 @@
 #include "history/history_records.h"
 
 #include <cstdio>
-#include <ctime>
+#include <limits>
 #include <nlohmann/json.hpp>
 
 #include "firmware/file_io.h"
@@ -158,18 +158,17 @@ void ReadOneFile(const std::filesystem::path& path, HistoryRead& read) {
 }  // namespace
 
 std::string HistoryTime(std::chrono::system_clock::time_point time) {
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch());
-  const std::time_t seconds = static_cast<std::time_t>(ms.count() / 1000);
-  std::tm utc{};
-#ifdef _WIN32
-  gmtime_s(&utc, &seconds);
-#else
-  gmtime_r(&seconds, &utc);
-#endif
+  using namespace std::chrono;
+  const auto ms = time_point_cast<milliseconds>(time);
+  const auto day = floor<days>(ms);
+  const year_month_day date(day);
+  const hh_mm_ss clock(ms - day);
   char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
-                utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
-                static_cast<int>(ms.count() % 1000));
+  std::snprintf(
+      text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+      static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+      static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+      static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
   return text;
 }
 
