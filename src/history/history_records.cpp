@@ -31,9 +31,13 @@ Json VersionsJson(const std::optional<InstalledVersions>& versions) {
 }
 
 Json ImageJson(TransferPart part, const ImageSource& source) {
-  Json image = {{"part", TransferPartName(part)},
-                {"source", source.builtIn ? "builtin" : "hex"},
-                {"path", source.builtIn ? Json(nullptr) : Json(source.path)}};
+  // Absolute: the history outlives the directory the program ran in.
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(source.path, ec);
+  Json image = {
+      {"part", TransferPartName(part)},
+      {"source", source.builtIn ? "builtin" : "hex"},
+      {"path", source.builtIn ? Json(nullptr) : Json(ec ? source.path : absolute.string())}};
   std::string sha = source.sha256;
   if (sha.empty() && !source.builtIn) sha = Sha256OfFile(source.path);
   image["sha256"] = sha.empty() ? Json(nullptr) : Json(sha);
