@@ -13,7 +13,7 @@ layers='
 app/qt app/win32 app/console sim/uhid explore
 app
 services
-sim record
+sim record history
 mixer/alsa mixer/winmm mixer/sim
 hid/hidraw hid/win32
 adapter

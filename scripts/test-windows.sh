@@ -233,6 +233,22 @@ wait "$monitor"
 agent_check "$([ "$(grep -c '^mute: ' "$session/monitor.out")" = 1 ] &&
   [ "$(writes "$session/stepped.trace")" = 1 ] && echo yes)" \
   "kr35-agent.exe steps back while kr35ctl.exe monitor mirrors, then takes over"
+
+# The download history under Wine: a download with --history leaves its
+# begin and end (written with _wopen and _commit), which history reads back.
+timeout "$timeout_s" wine "$build/src/app/console/kr35ctl.exe" --simulate \
+  --history="Z:$session/history.jsonl" download --yes >/dev/null 2>&1
+history=$(timeout "$timeout_s" wine "$build/src/app/console/kr35ctl.exe" --simulate \
+  --history="Z:$session/history.jsonl" history 2>&1 | tr -d '\r')
+if grep -q '^update: .*  done  ' <<<"$history"; then
+  echo "[       OK ] kr35ctl.exe --history: the download is recorded and read back"
+  passed=$((passed + 1))
+else
+  echo "[  FAILED  ] kr35ctl.exe --history: the download is recorded and read back"
+  echo "$history" | sed 's/^/    /'
+  failed=$((failed + 1))
+  failures+=("kr35ctl.exe --history")
+fi
 rm -rf "$session"
 
 wineserver -k >/dev/null 2>&1 || true

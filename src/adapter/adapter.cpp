@@ -119,13 +119,32 @@ VersionsAnswer Adapter::Versions() {
   CommandPort& port = exchange.Port();
   answer.accepted = SendCommand(port, timing_, MakeQueryFrame(CMD_VERSIONS), answer.text);
   if (answer.accepted) answer.versions = DecodeVersions(port.LastResponse());
+  if (answer.versions) {
+    lastVersions_ = answer.versions;
+    if (afterHistory_) afterHistory_->After(afterId_, *answer.versions);
+    afterHistory_.reset();
+  }
   return answer;
 }
 
 DownloadOutcome Adapter::Download(const DownloadPlan& plan, DownloadObserver& observer) {
   Exchange exchange(*this);
+  // Only a download that can send is recorded: nothing goes to a busy or absent adapter.
+  const auto history = exchange.Claimed() && IsOpen() ? InstalledDownloadHistory() : nullptr;
+  const auto start = std::chrono::steady_clock::now();
+  afterHistory_.reset();
+  const std::string id = history ? history->Begin(Identity(), lastVersions_, plan) : std::string();
   DownloadOutcome outcome = RunDownloadPlan(exchange.Port(), timing_, plan, observer);
   if (outcome.kind == Outcome::kFailed && !StillPresent()) outcome.kind = Outcome::kGone;
+  if (history) {
+    history->End(id, outcome,
+                 std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::steady_clock::now() - start));
+    if (outcome.Done()) {
+      afterHistory_ = history;
+      afterId_ = id;
+    }
+  }
   return outcome;
 }
 

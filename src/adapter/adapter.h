@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "adapter/download_history.h"
 #include "adapter/download_plan.h"
 #include "adapter/silent_port.h"
 #include "hid/adapter_claim.h"
@@ -66,9 +67,12 @@ class Adapter {
   // ids and strings read when it was opened.
   AdapterIdentity Identity() const;
 
+  // A versions answer is kept for the download history (the versions before
+  // a download, and after one that was done).
   VersionsAnswer Versions();
 
-  // Runs the plan over this adapter's channel. A failure after which the
+  // Runs the plan over this adapter's channel, recorded in the installed
+  // download history (begin before the first frame, end after the last). A failure after which the
   // adapter is no longer present ends as kGone. While another program holds
   // the adapter nothing is sent and the parts fail as unanswered.
   DownloadOutcome Download(const DownloadPlan& plan, DownloadObserver& observer);
@@ -102,6 +106,10 @@ class Adapter {
   std::optional<ClaimHolder> busyHolder_;
   std::string claimNote_;
   std::unique_ptr<SilentPort> silentPort_;
+  std::optional<InstalledVersions> lastVersions_;  // the latest versions answer
+  // A download that was done waits for the versions the adapter reports next.
+  std::shared_ptr<DownloadHistory> afterHistory_;
+  std::string afterId_;
 };
 
 }  // namespace kr35

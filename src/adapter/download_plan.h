@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
@@ -34,15 +35,35 @@ struct PartImage {
 };
 using PartLoader = std::function<PartImage()>;
 
+// Where a part's image comes from, for the download history: built into the
+// program, or an Intel HEX file (its path; its SHA-256 in hexadecimal, which
+// the history computes from the file when empty). `image` is the image when
+// it is known before the first frame (header facts go to the history).
+struct ImageSource {
+  bool builtIn = true;
+  std::string path;
+  std::string sha256;
+  std::span<const std::uint8_t> image;
+};
+
 struct DownloadPlan {
   PartLoader dsp;  // empty: the part is not downloaded
   PartLoader usb;
   // False: the first part that fails ends the download. True: every part is
   // tried (the FULL dialog's way).
   bool continueAfterFailure = false;
+  // Where each planned part's image comes from (read for the history only).
+  ImageSource dspSource;
+  ImageSource usbSource;
 
   const PartLoader& Loader(TransferPart part) const {
     return part == TransferPart::kDsp ? dsp : usb;
+  }
+  const ImageSource& Source(TransferPart part) const {
+    return part == TransferPart::kDsp ? dspSource : usbSource;
+  }
+  ImageSource& Source(TransferPart part) {
+    return part == TransferPart::kDsp ? dspSource : usbSource;
   }
 };
 

@@ -11,6 +11,7 @@
 #include <pthread.h>
 #endif
 
+#include "adapter/download_history.h"
 #include "app/download_options.h"
 #include "app/output_paths.h"
 #include "services/platform_services.h"
@@ -34,6 +35,7 @@ PlatformServices* servicesToSave = nullptr;  // guarded by exitMutex
 [[noreturn]] void SaveAndExit(int signalNumber) {
   {
     std::lock_guard lock(exitMutex);
+    InterruptOpenDownloads("ended by a signal");
     std::string error;
     if (servicesToSave && !servicesToSave->Save(error)) std::cerr << Error(error);
   }
@@ -107,13 +109,16 @@ int RunDialogProgram(const std::vector<std::string>& arguments, const DialogProg
     return 2;
   }
   std::string error;
-  if (!CheckOutputPaths({{"--record", options.recordPath},
-                         {"--sim-trace", options.tracePath},
-                         {"--sim-state", options.statePath}},
-                        {{"--simulate", options.scenarioPath},
-                         {"--sim-state", options.statePath},
-                         {"--replay", options.replayPath}},
-                        error)) {
+  if (!CheckOutputPaths(
+          {{"--record", options.recordPath},
+           {"--sim-trace", options.tracePath},
+           {"--sim-state", options.statePath},
+           {"--history",
+            options.history.value_or("none") == "none" ? std::string() : *options.history}},
+          {{"--simulate", options.scenarioPath},
+           {"--sim-state", options.statePath},
+           {"--replay", options.replayPath}},
+          error)) {
     program.showText(Error(error), true);
     return 2;
   }
@@ -139,6 +144,7 @@ int RunDialogProgram(const std::vector<std::string>& arguments, const DialogProg
   serviceOptions.replayPath = options.replayPath;
   serviceOptions.replayMaxSpeed = options.replayMaxSpeed;
   serviceOptions.program = kProgramName;
+  serviceOptions.history = options.history;  // the dialogs say nothing when it cannot be written
   TakeExitSignals();
   // The services outlive the dialog and its threads.
   std::unique_ptr<PlatformServices> services = PlatformServices::Create(serviceOptions, error);

@@ -65,6 +65,9 @@ DownloadOptions ParseDownloadOptions(const std::vector<std::string>& arguments) 
       if (value != "max" && value != "recorded") {
         options.error = "--replay-speed is 'recorded' or 'max'";
       }
+    } else if (SwitchValue(argument, "--history", value)) {
+      options.history = std::string(value);
+      if (value.empty()) options.error = "--history needs a file or 'none': --history=FILE";
     } else if (SwitchValue(argument, "--replay", value)) {
       options.replayPath = value;
       if (value.empty()) options.error = "--replay needs a file: --replay=FILE";

@@ -68,6 +68,7 @@ std::optional<bool> FullDialog::DownloadFiles() {
       if (file.empty) return PartImage{PartImage::Status::kEmpty, {}};
       return PartImage{PartImage::Status::kReady, file.Image()};
     };
+    plan.Source(part) = {false, path, {}, {}};  // converted only just before its transfer
   }
   const DownloadOutcome outcome = Download(plan);
   // A refusal of the report or a file that cannot be read stops the run

@@ -53,6 +53,8 @@ void StandardDialog::OnDownload() {
   DownloadPlan plan;
   plan.dsp = [] { return BuiltInPart(kDspImageId); };
   plan.usb = [] { return BuiltInPart(kUsbImageId); };
+  plan.dspSource.image = LoadBuiltInImage(kDspImageId);
+  plan.usbSource.image = LoadBuiltInImage(kUsbImageId);
   if (Download(plan).Done()) {
     host_.ShowMessageBox(LoadResourceString(kDownloadSucceededString), MessageBoxIcon::kInformation,
                          MessageBoxButtons::kOk);

@@ -4,11 +4,14 @@
 // (--replay=FILE). Any of them may be recorded (--record=FILE).
 #pragma once
 
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "adapter/download_history.h"
 #include "hid/device_notification.h"
 #include "hid/hid_io.h"
 #include "mixer/mixer_api.h"
@@ -29,11 +32,17 @@ struct ServiceOptions {
   std::string devicePath;       // only this interface is used (several adapters plugged in)
   // With simulate: the exchange's waits, shortened for quick tests of time-outs.
   std::optional<Timing> simTiming;
+  // --history: a file, or "none"; unset: the default history for a real
+  // adapter, none on the simulator or a replay. Every Adapter::Download of
+  // the program is recorded there while the services live.
+  std::optional<std::string> history;
+  // Told once when the history cannot be written (the download goes on).
+  std::function<void(const std::string&)> historyWarning;
 };
 
 class PlatformServices {
  public:
-  virtual ~PlatformServices() = default;
+  virtual ~PlatformServices();
   // Null with `error` set when a scenario, trace or state file cannot be used.
   static std::unique_ptr<PlatformServices> Create(const ServiceOptions& options,
                                                   std::string& error);
@@ -62,6 +71,13 @@ class PlatformServices {
   }
   // The waits and pauses of the command exchange with this adapter.
   virtual Timing ExchangeTiming() const { return Timing{}; }
+
+  // The download history this run records to and reads; none when it keeps none.
+  const std::optional<std::filesystem::path>& HistoryPath() const { return historyPath_; }
+
+ private:
+  std::optional<std::filesystem::path> historyPath_;
+  std::shared_ptr<DownloadHistory> history_;  // installed while these services live
 };
 
 }  // namespace kr35

@@ -1,6 +1,8 @@
 #include "services/session_services.h"
 
 #include "hid/chosen_interface_backend.h"
+#include "history/history_file.h"
+#include "history/history_location.h"
 #include "mixer/sim/sim_mixer.h"
 #include "record/recorded_interfaces.h"
 #include "record/recording_check.h"
@@ -83,6 +85,10 @@ class WrappedServices final : public PlatformServices {
 
 }  // namespace
 
+PlatformServices::~PlatformServices() {
+  if (history_ && InstalledDownloadHistory() == history_) InstallDownloadHistory(nullptr);
+}
+
 std::unique_ptr<PlatformServices> CreateReplayServices(const ServiceOptions& options,
                                                        std::string& error) {
   auto recording = LoadRecording(options.replayPath, error);
@@ -122,6 +128,14 @@ std::unique_ptr<PlatformServices> PlatformServices::Create(const ServiceOptions&
   if (services && !options.devicePath.empty()) {
     auto chosen = std::make_unique<ChosenInterfaceBackend>(services->Hid(), options.devicePath);
     services = std::make_unique<WrappedServices>(std::move(services), std::move(chosen), nullptr);
+  }
+  if (services) {
+    services->historyPath_ = ChosenHistoryPath(options.history, services->IsSimulated());
+    if (services->historyPath_) {
+      services->history_ = std::make_shared<HistoryFile>(*services->historyPath_, options.program,
+                                                         KR35_VERSION, options.historyWarning);
+      InstallDownloadHistory(services->history_);
+    }
   }
   return services;
 }

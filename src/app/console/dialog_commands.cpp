@@ -11,11 +11,14 @@
 #include "app/console/device_choice.h"
 #include "app/console/exit_status.h"
 #include "app/console/hex_inputs.h"
+#include "app/console/history_command.h"
 #include "app/console/silent_failure.h"
 #include "app/console/terminal_signals.h"
 #include "app/console/version_check.h"
+#include "app/console/waiting_line.h"
 #include "app/dialog_ids.h"
 #include "app/full_dialog.h"
+#include "app/keep_alive_clock.h"
 #include "app/standard_dialog.h"
 #include "app/ui_resources.h"
 #include "hid/adapter_identity.h"
@@ -26,6 +29,9 @@
 
 namespace kr35 {
 namespace {
+
+// How often a wait looks whether its waiting line is due.
+constexpr std::chrono::milliseconds kWaitingTick{100};
 
 std::string Hex4(unsigned value) {
   char text[8];
@@ -65,36 +71,53 @@ class MonitorObserver : public DialogObserver {
 // followed, its notices handled with the queue.
 class DownloadWatch final : public DialogObserver, public DownloadObserver {
  public:
-  explicit DownloadWatch(EventPrinter& printer) : printer_(printer) {}
+  explicit DownloadWatch(EventPrinter& printer) : waiting(printer), printer_(printer) {}
   void OnDeviceNotice(std::uint32_t event) override {
     if (event == DBT_DEVICEREMOVECOMPLETE) removed = true;
     if (event == DBT_DEVICEARRIVAL && removed) returned = true;
   }
-  void OnProgress(const TransferProgress& progress) override { printer_.SetProgress(progress); }
+  void OnPartStarting(TransferPart part) override { waiting.Changed(WaitingFor::kAnswer, part); }
+  void OnWait(const TransferWait& wait) override {
+    waiting.Changed(WaitingFor::kErasing, wait.part);
+  }
+  void OnProgress(const TransferProgress& progress) override {
+    waiting.Changed(
+        progress.blocksDone < progress.blocks ? WaitingFor::kAnswer : WaitingFor::kChecking,
+        progress.part);
+    printer_.SetProgress(progress);
+  }
   // Any other event ends what a progress text may show.
-  void OnRefused(const TransferRefusal&) override { printer_.SetProgress(std::nullopt); }
-  void OnFailed(const TransferFailure&) override { printer_.SetProgress(std::nullopt); }
-  void OnDone(TransferPart) override { printer_.SetProgress(std::nullopt); }
+  void OnRefused(const TransferRefusal&) override { Ended(WaitingFor::kAnswer); }
+  void OnFailed(const TransferFailure&) override { Ended(WaitingFor::kAnswer); }
+  void OnDone(TransferPart part) override {
+    Ended(part == TransferPart::kUsb ? WaitingFor::kRestart : WaitingFor::kAnswer);
+  }
   void OnPartFinished(TransferPart, const TransferResult&) override {
     printer_.SetProgress(std::nullopt);
   }
   bool removed = false;
   bool returned = false;  // an arrival after the removal
+  WaitingLine waiting;
 
  private:
+  void Ended(WaitingFor next) {
+    waiting.Changed(next);
+    printer_.SetProgress(std::nullopt);
+  }
+
   EventPrinter& printer_;
 };
 
 // After a download the adapter restarts: it goes away and comes back. Follow
 // its notices for a while so the new versions are shown, as the dialog would.
 // Returns what went wrong in words, empty when the versions were shown.
-std::string FollowRestart(ConsoleDialogHost& host, DeviceDialog& dialog,
-                          const DownloadWatch& watch) {
+std::string FollowRestart(ConsoleDialogHost& host, DeviceDialog& dialog, DownloadWatch& watch) {
   constexpr auto kLimit = std::chrono::seconds(5);
   const auto start = std::chrono::steady_clock::now();
   while (std::chrono::steady_clock::now() - start < kLimit) {
     if (watch.removed && dialog.ShownVersions()) return {};
     host.DispatchFor(dialog, std::chrono::milliseconds(100));
+    watch.waiting.Tick();
   }
   if (!watch.removed) return "the adapter did not restart within 5 s of the download";
   if (!watch.returned) return "the adapter did not come back within 5 s of its restart";
@@ -237,6 +260,7 @@ int RunListCommand(PlatformServices& services, EventPrinter& printer) {
             ",\"manufacturer\":" + JsonQuote(manufacturer) + ",\"product\":" + JsonQuote(product) +
             ",\"serial\":" + (serial ? JsonQuote(*serial) : "null") +
             ",\"port\":" + (port.empty() ? "null" : JsonQuote(port)));
+    WarnIfLastUpdateInterrupted(services, adapter);
   }
   WarnDuplicateSerials(adapters);
 #ifndef _WIN32
@@ -265,6 +289,7 @@ int RunVersionsCommand(PlatformServices& services, EventPrinter& printer) {
   host.DispatchQueued(dialog);
   printer.Finish();
   if (!dialog.Channel().IsOpen()) return SaveAndReturn(services, kExitNoAdapter);
+  WarnIfLastUpdateInterrupted(services, dialog.GetAdapter().Identity());
   SayClaimNote(dialog);
   const bool shown = dialog.ShownVersions().has_value();
   if (!shown && !BusyRefusal(dialog)) SaySilentFailure(SilentFailureReason(dialog.Channel()));
@@ -275,10 +300,14 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
                        const ConsoleOptions& options, const std::string& usbHex,
                        const std::string& dspHex) {
   ConsoleDialogHost host(printer, options.assumeYes, options.interactive);
+  DownloadWatch watch(printer);
+  // The exchanges wait in slices, so that a silent wait shows what it waits for.
+  KeepAliveClock tickingClock([&watch] { watch.waiting.Tick(); }, kWaitingTick,
+                              services.ExchangeClock());
   DialogEnvironment environment = EnvironmentOf(services);
+  environment.clock = &tickingClock;
   environment.timing.claimWait = {};  // a download refuses a busy adapter at once
   if (printer.Style() == OutputStyle::kJson) SetAbortResultLine(kAbortedResult);
-  DownloadWatch watch(printer);
   // Every way out prints the result last and exits with the status of the outcome.
   const auto finish = [&](const DownloadOutcome& outcome, int status) {
     PrintResult(printer, outcome);
@@ -307,6 +336,7 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
       SaySilentFailure(outcome.detail);
     }
     const std::string restart = outcome.Done() ? FollowRestart(host, dialog, watch) : "";
+    watch.waiting.Stop();
     const bool verified =
         outcome.Done() && CheckInstalledVersions(dialog.Channel().LastResponse(), restart, printer);
     const int status = outcome.Done() && !verified ? kExitFailed : ExitStatusOf(outcome);
@@ -344,6 +374,7 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
     (input.part == FirmwarePart::kDsp ? plan.dsp : plan.usb) = [&input] {
       return PartImage{PartImage::Status::kReady, input.file.Image()};
     };
+    plan.Source(input.part) = {false, input.path, {}, input.file.Image()};
   }
   DownloadOutcome outcome = dialog.Download(plan);
   const auto busy = outcome.Done() ? std::nullopt : BusyRefusal(dialog);
@@ -352,6 +383,7 @@ int RunDownloadCommand(PlatformServices& services, EventPrinter& printer,
   printer.Finish();
   host.DispatchQueued(dialog);
   if (outcome.Done() && !usbHex.empty()) FollowRestart(host, dialog, watch);
+  watch.waiting.Stop();
   if (busy) {
     outcome = *busy;
   } else if (!outcome.Done()) {

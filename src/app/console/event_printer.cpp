@@ -63,6 +63,17 @@ void EventPrinter::PrintWithFields(std::string_view kind, std::string_view text,
   NoteResult(std::fflush(out_));
 }
 
+void EventPrinter::ShowWaiting(std::string_view text, std::string_view jsonFields) {
+  if (style_ != OutputStyle::kTerminal) {
+    PrintWithFields("waiting", text, jsonFields);
+    return;
+  }
+  errno = 0;
+  std::fprintf(out_, "\r%.*s\033[K", static_cast<int>(text.size()), text.data());
+  SetProgressOpen(true);
+  NoteResult(std::fflush(out_));
+}
+
 void EventPrinter::NoteResult(int result) {
   if ((result != 0 || std::ferror(out_)) && lostReason_.empty()) {
     lostReason_ = errno != 0 ? std::strerror(errno) : "write error";

@@ -32,6 +32,9 @@ class EventPrinter {
   // bar instead of a line, in JSON its numbers go with the text. Cleared by
   // that text or by SetProgress(std::nullopt).
   void SetProgress(const std::optional<TransferProgress>& progress) { progress_ = progress; }
+  // A `waiting` event: on a terminal the line is redrawn in place (as the
+  // progress bar is), elsewhere it is a line or a JSON object of its own.
+  void ShowWaiting(std::string_view text, std::string_view jsonFields);
   // Ends a progress bar line, if one is being drawn.
   void Finish();
 

@@ -19,6 +19,17 @@ constexpr bool kCanRedraw = false;
 constexpr bool kCanRedraw = true;
 #endif
 
+// What an adapter in this state waits for; none once it is finished.
+std::optional<WaitingFor> WaitingForState(std::string_view state) {
+  if (state == "erasing") return WaitingFor::kErasing;
+  if (state == "sent") return WaitingFor::kChecking;
+  if (state == "restarting") return WaitingFor::kRestart;
+  if (state == "starting" || state == "sending" || state == "verifying" || state == "failing") {
+    return WaitingFor::kAnswer;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 void FleetDisplay::Add(const FleetUnit& unit) {
@@ -43,7 +54,11 @@ std::string FleetDisplay::RowText(const Row& row) const {
   std::string text = row.label;
   if (row.part) text += std::string("  ") + TransferPartName(*row.part);
   if (row.percent >= 0) text += "  " + std::to_string(row.percent) + " %";
-  return text + "  " + row.state;
+  text += "  " + row.state;
+  if (row.waitingFor && row.waited.count() > 0) {
+    text += ", " + WaitingText(*row.waitingFor, row.part, row.waited);
+  }
+  return text;
 }
 
 void FleetDisplay::Redraw(bool force) {
@@ -69,6 +84,9 @@ void FleetDisplay::Update(std::size_t row, std::optional<TransferPart> part, int
   r.part = part;
   r.percent = percent;
   r.state = std::string(state);
+  r.waitingFor = WaitingForState(state);
+  r.since = std::chrono::steady_clock::now();
+  r.waited = std::chrono::seconds{0};
   if (stateChanged) r.printedStep = -1;
   switch (printer_.Style()) {
     case OutputStyle::kTerminal:
@@ -93,6 +111,26 @@ void FleetDisplay::Update(std::size_t row, std::optional<TransferPart> part, int
                        ",\"percent\":" + (percent < 0 ? "null" : std::to_string(percent)) +
                        ",\"state\":" + JsonQuote(r.state);
   printer_.PrintWithFields("update", RowText(r), fields);
+}
+
+void FleetDisplay::Tick() {
+  std::lock_guard lock(mutex_);
+  const auto now = std::chrono::steady_clock::now();
+  bool redraw = false;
+  for (Row& r : rows_) {
+    if (!r.waitingFor) continue;
+    const auto waited = std::chrono::duration_cast<std::chrono::seconds>(now - r.since);
+    if (waited < kSilenceBeforeWaitingLine || waited <= r.waited) continue;
+    r.waited = waited;
+    if (live_) {
+      redraw = true;
+    } else {
+      printer_.PrintWithFields(
+          "waiting", r.label + "  " + WaitingText(*r.waitingFor, r.part, waited),
+          AdapterJsonField(r.identity) + "," + WaitingJsonFields(*r.waitingFor, r.part, waited));
+    }
+  }
+  if (redraw) Redraw(true);
 }
 
 void FleetDisplay::Print(std::string_view kind, std::string_view text,

@@ -15,6 +15,7 @@
 
 #include "app/console/event_printer.h"
 #include "app/console/fleet_unit.h"
+#include "app/console/waiting_line.h"
 
 namespace kr35 {
 
@@ -30,6 +31,9 @@ class FleetDisplay {
   // ("queued", "erasing", "sending", "restarting", "verifying", ...).
   void Update(std::size_t row, std::optional<TransferPart> part, int percent,
               std::string_view state);
+  // No silent minute: a row whose state has not changed for 2 s says what
+  // its adapter waits for and how long, again every second. Call often.
+  void Tick();
   // Ends the live lines, leaving them as they last were.
   void Stop();
   // A whole event printed under the display's lock (plan lines, summaries).
@@ -43,6 +47,9 @@ class FleetDisplay {
     int percent = -1;
     std::string state;
     int printedStep = -1;  // the last tenth of progress printed as a line
+    std::optional<WaitingFor> waitingFor;  // none: nothing is waited for
+    std::chrono::steady_clock::time_point since{};
+    std::chrono::seconds waited{0};  // the seconds last shown; 0: none since the change
   };
   std::string RowText(const Row& row) const;
   void Redraw(bool force);

@@ -20,6 +20,9 @@ struct FleetTargets {
   std::optional<std::span<const std::uint8_t>> dsp;
   std::optional<std::uint16_t> usbVersion;
   std::optional<std::uint16_t> dspVersion;
+  // The HEX files the images come from; empty: built in (for the history).
+  std::string usbPath;
+  std::string dspPath;
 };
 
 enum class FleetAction { kUpdate, kCurrent, kRefused };

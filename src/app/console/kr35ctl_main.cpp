@@ -11,12 +11,15 @@
 #include "app/console/command_line_checks.h"
 #include "app/console/device_choice.h"
 #include "app/console/dialog_commands.h"
+#include "app/console/doctor_command.h"
 #include "app/console/exit_status.h"
+#include "app/console/history_command.h"
 #include "app/console/image_commands.h"
 #include "app/console/replay_summary.h"
 #include "app/console/terminal_signals.h"
 #include "app/console/update_cli.h"
 #include "app/output_paths.h"
+#include "history/history_location.h"
 
 namespace {
 
@@ -34,6 +37,7 @@ struct GlobalOptions {
   std::string replaySpeed = "recorded";
   std::string device;
   std::string serial;
+  std::string history;  // empty: the default for the kind of run
 };
 
 std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool simulateGiven) {
@@ -57,6 +61,10 @@ std::unique_ptr<PlatformServices> MakeServices(const GlobalOptions& global, bool
   options.replayMaxSpeed = global.replaySpeed == "max";
   options.program = "kr35ctl";
   options.devicePath = global.device;
+  if (!global.history.empty()) options.history = global.history;
+  options.historyWarning = [](const std::string& warning) {
+    std::cerr << "kr35ctl: " << warning << "\n";
+  };
   std::string error;
   auto services = PlatformServices::Create(options, error);
   if (!services) std::cerr << "kr35ctl: " << error << "\n";
@@ -79,6 +87,7 @@ bool ChooseBySerial(GlobalOptions& global, bool simulateGiven,
 // A signal that ends the run keeps the simulated adapter's flash, as the
 // normal end does.
 void SaveOnSignal(PlatformServices& services) {
+  InterruptOpenDownloads("aborted by a signal");
   std::string error;
   if (!services.Save(error)) std::cerr << "kr35ctl: " << error << "\n";
 }
@@ -138,6 +147,9 @@ int Run(int argc, char** argv) {
                  "Use the adapter at this path when several are plugged in (see 'list')")
       ->excludes(app.add_option("--serial", global.serial,
                                 "Use the adapter with this serial number (see 'list')"));
+  app.add_option("--history", global.history,
+                 "Record downloads in FILE instead of the default history, or 'none' for no "
+                 "history (the simulator and replays keep one only with this option)");
 
   auto* image =
       app.add_subcommand("image",
@@ -184,6 +196,10 @@ int Run(int argc, char** argv) {
 #endif
   UpdateOptions updateOptions;
   auto* update = AddUpdateSubcommand(app, updateOptions);
+  auto* doctor = app.add_subcommand(
+      "doctor", "Check everything between you and a working adapter, with a fix for what fails");
+  HistoryFilter historyFilter;
+  auto* history = AddHistoryCommand(app, historyFilter, global.json);
 
   std::string error;
   if (!CheckNoEmptyValues(argc, argv, error)) {
@@ -216,7 +232,8 @@ int Run(int argc, char** argv) {
   if (!CheckOutputPaths({{"--record", global.record},
                          {"--sim-trace", global.simTrace},
                          {"--sim-state", global.simState},
-                         {"--report", updateOptions.reportPath}},
+                         {"--report", updateOptions.reportPath},
+                         {"--history", global.history == "none" ? std::string() : global.history}},
                         {{"--simulate", global.simulate == "-" ? std::string() : global.simulate},
                          {"--sim-state", global.simState},
                          {"--replay", global.replay},
@@ -242,6 +259,13 @@ int Run(int argc, char** argv) {
     status = RunImageCommand(imageSource, printer);
   } else if (convert->parsed()) {
     status = RunConvertCommand(usbHex, dspHex, outputDir, printer);
+  } else if (history->parsed()) {
+    if (historyFilter.device.empty()) historyFilter.device = global.device;
+    if (historyFilter.serial.empty()) historyFilter.serial = global.serial;
+    status = RunHistoryCommand(
+        ChosenHistoryPath(global.history.empty() ? std::nullopt : std::optional(global.history),
+                          simulate->count() > 0 || !global.replay.empty()),
+        historyFilter, printer);
   } else if (services = MakeServices(global, simulate->count() > 0); !services) {
     return kExitUsage;
   } else {
@@ -263,6 +287,8 @@ int Run(int argc, char** argv) {
       status = RunVersionsCommand(*services, printer);
     } else if (download->parsed()) {
       status = RunDownloadCommand(*services, printer, console, usbHex, dspHex);
+    } else if (doctor->parsed()) {
+      status = RunDoctorCommand(*services, printer);
     } else if (monitor->parsed()) {
       status = RunMonitorCommand(*services, printer, duration);
 #ifndef _WIN32

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <iostream>
 #include <mutex>
@@ -9,12 +10,14 @@
 #include <variant>
 
 #include "adapter/adapter.h"
+#include "adapter/download_history.h"
 #include "app/console/console_dialog_host.h"
 #include "app/console/device_choice.h"
 #include "app/console/exit_status.h"
 #include "app/console/fleet_display.h"
 #include "app/console/fleet_report.h"
 #include "app/console/hex_inputs.h"
+#include "app/console/history_command.h"
 #include "app/console/terminal_signals.h"
 #include "firmware/builtin_images.h"
 #include "firmware/firmware_image.h"
@@ -45,6 +48,9 @@ struct FleetContext {
 };
 
 // Runs job(i) for i in [0, count), at most `jobs` at once.
+// How often the display looks for adapters that have been silent.
+constexpr std::chrono::milliseconds kWaitingTick{200};
+
 void RunJobs(std::size_t count, int jobs, const std::function<void(std::size_t)>& job) {
   std::atomic<std::size_t> next{0};
   const auto worker = [&] {
@@ -69,6 +75,7 @@ bool LoadTargets(const UpdateOptions& options, std::vector<HexInput>& inputs, Fl
     }
     for (const HexInput& input : inputs) {
       (input.part == FirmwarePart::kDsp ? targets.dsp : targets.usb) = input.file.Image();
+      (input.part == FirmwarePart::kDsp ? targets.dspPath : targets.usbPath) = input.path;
     }
   }
   if (targets.usb) targets.usbVersion = FirmwareImage(*targets.usb).Version();
@@ -236,6 +243,9 @@ void UpdateUnit(FleetContext& context, std::size_t row, bool bySerial) {
     (part == TransferPart::kUsb ? plan.usb : plan.dsp) = [image] {
       return PartImage{PartImage::Status::kReady, image};
     };
+    const std::string& path =
+        part == TransferPart::kUsb ? context.targets.usbPath : context.targets.dspPath;
+    plan.Source(part) = {path.empty(), path, {}, image};
   }
   UnitObserver observer(display, row);
   DownloadOutcome outcome;
@@ -276,8 +286,9 @@ void UpdateUnit(FleetContext& context, std::size_t row, bool bySerial) {
       return;
     }
     display.Update(row, std::nullopt, -1, "verifying");
-    Adapter restarted(context.hid, context.timing, context.clock);
-    if (restarted.Open(*again)) answer = restarted.Versions();
+    // The same adapter object, so that the history pairs these versions with
+    // the download they follow.
+    if (adapter.Open(*again)) answer = adapter.Versions();
   } else {
     display.Update(row, std::nullopt, -1, "verifying");
     answer = adapter.Versions();
@@ -355,6 +366,7 @@ int RunUpdateCommand(PlatformServices& services, EventPrinter& printer,
     return false;
   };
   SetSignalExitHook([&] {
+    InterruptOpenDownloads("aborted by a signal");
     writeReport(true);
     std::string saveError;
     services.Save(saveError);
@@ -364,6 +376,7 @@ int RunUpdateCommand(PlatformServices& services, EventPrinter& printer,
   }
   const auto end = [&](int status) {
     SetSignalExitHook([&services] {
+      InterruptOpenDownloads("aborted by a signal");
       std::string saveError;
       services.Save(saveError);
     });
@@ -381,6 +394,7 @@ int RunUpdateCommand(PlatformServices& services, EventPrinter& printer,
           [&](std::size_t i) { PlanUnit(context, units[i], options.force); });
   std::size_t toUpdate = 0;
   for (const FleetUnit& unit : units) {
+    WarnIfLastUpdateInterrupted(services, unit.identity);
     toUpdate += unit.action == FleetAction::kUpdate;
     std::string fields = FleetUnitJson(unit, run.targets);
     display.Print("plan", PlanText(unit, run.targets), fields);
@@ -415,8 +429,20 @@ int RunUpdateCommand(PlatformServices& services, EventPrinter& printer,
   {
     const TransferSpan transfers;  // a first signal now only warns
     display.Start();
-    RunJobs(queue.size(), options.jobs,
-            [&](std::size_t k) { UpdateUnit(context, queue[k], bySerial[queue[k]]); });
+    {
+      // Wakes the display to say what a silent adapter waits for.
+      std::jthread ticker([&display](std::stop_token stop) {
+        std::mutex mutex;
+        std::condition_variable_any wake;
+        std::unique_lock lock(mutex);
+        while (!stop.stop_requested()) {
+          wake.wait_for(lock, stop, kWaitingTick, [] { return false; });
+          display.Tick();
+        }
+      });
+      RunJobs(queue.size(), options.jobs,
+              [&](std::size_t k) { UpdateUnit(context, queue[k], bySerial[queue[k]]); });
+    }
     display.Stop();
   }
 
