@@ -133,7 +133,10 @@ DownloadOutcome Adapter::Download(const DownloadPlan& plan, DownloadObserver& ob
   const auto history = exchange.Claimed() && IsOpen() ? InstalledDownloadHistory() : nullptr;
   const auto start = std::chrono::steady_clock::now();
   afterHistory_.reset();
-  const std::string id = history ? history->Begin(Identity(), lastVersions_, plan) : std::string();
+  const std::string id =
+      history
+          ? history->Begin(Identity(), lastVersions_ ? lastVersions_ : plan.versionsBefore, plan)
+          : std::string();
   DownloadOutcome outcome = RunDownloadPlan(exchange.Port(), timing_, plan, observer);
   if (outcome.kind == Outcome::kFailed && !StillPresent()) outcome.kind = Outcome::kGone;
   if (history) {

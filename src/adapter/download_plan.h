@@ -12,6 +12,7 @@
 #include <string>
 
 #include "protocol/command_port.h"
+#include "protocol/frames.h"
 #include "protocol/timing.h"
 #include "protocol/transfer_events.h"
 
@@ -55,6 +56,9 @@ struct DownloadPlan {
   // Where each planned part's image comes from (read for the history only).
   ImageSource dspSource;
   ImageSource usbSource;
+  // The versions read before the plan was made, over another opening of the
+  // adapter (for the history, when the downloading one has read none).
+  std::optional<InstalledVersions> versionsBefore;
 
   const PartLoader& Loader(TransferPart part) const {
     return part == TransferPart::kDsp ? dsp : usb;

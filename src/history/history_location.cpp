@@ -5,26 +5,30 @@
 namespace kr35 {
 namespace {
 
-std::optional<std::filesystem::path> Variable(const char* name) {
+std::filesystem::path AbsoluteFromEnvironment(const char* name) {
   const char* value = std::getenv(name);
-  if (!value || !*value) return std::nullopt;
-  return std::filesystem::u8path(value);
+  if (value == nullptr || value[0] == '\0') return {};
+  std::filesystem::path path = std::filesystem::u8path(value);
+  return path.is_absolute() ? path : std::filesystem::path();
 }
 
 }  // namespace
 
-std::optional<std::filesystem::path> DefaultHistoryPath() {
+std::filesystem::path StateDirectory() {
 #ifdef _WIN32
-  if (auto local = Variable("LOCALAPPDATA")) return *local / "KR35" / "history.jsonl";
-  return std::nullopt;
+  const std::filesystem::path local = AbsoluteFromEnvironment("LOCALAPPDATA");
+  return local.empty() ? local : local / "KR35";
 #else
-  // Only an absolute XDG_STATE_HOME counts; a relative one is ignored.
-  if (auto state = Variable("XDG_STATE_HOME"); state && state->is_absolute()) {
-    return *state / "kr35" / "history.jsonl";
-  }
-  if (auto home = Variable("HOME")) return *home / ".local" / "state" / "kr35" / "history.jsonl";
-  return std::nullopt;
+  if (auto state = AbsoluteFromEnvironment("XDG_STATE_HOME"); !state.empty()) return state / "kr35";
+  const std::filesystem::path home = AbsoluteFromEnvironment("HOME");
+  return home.empty() ? home : home / ".local" / "state" / "kr35";
 #endif
+}
+
+std::optional<std::filesystem::path> DefaultHistoryPath() {
+  const std::filesystem::path directory = StateDirectory();
+  if (directory.empty()) return std::nullopt;
+  return directory / "history.jsonl";
 }
 
 std::optional<std::filesystem::path> ChosenHistoryPath(const std::optional<std::string>& option,

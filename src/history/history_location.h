@@ -1,6 +1,4 @@
-// Where the download history is kept by default: on Linux
-// $XDG_STATE_HOME/kr35/history.jsonl (~/.local/state/kr35/ without it), on
-// Windows %LOCALAPPDATA%\KR35\history.jsonl.
+// Where the download history and the programs' other state are kept.
 #pragma once
 
 #include <filesystem>
@@ -9,7 +7,13 @@
 
 namespace kr35 {
 
-// None when neither the variable nor the home directory is known.
+// Where the programs keep what they remember between runs (the history, the
+// agent's state): $XDG_STATE_HOME/kr35 (else ~/.local/state/kr35) on Linux,
+// %LOCALAPPDATA%\KR35 on Windows. Empty when the environment names no such
+// place; only absolute directories from the environment are taken.
+std::filesystem::path StateDirectory();
+
+// StateDirectory()/history.jsonl; none when there is no state directory.
 std::optional<std::filesystem::path> DefaultHistoryPath();
 
 // What --history=FILE|none and the kind of run choose: none with "none",

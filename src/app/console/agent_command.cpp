@@ -12,7 +12,7 @@
 #include "app/console/exit_status.h"
 #include "app/console/freedesktop_notices.h"
 #include "app/mute_agent.h"
-#include "app/state_directory.h"
+#include "history/history_location.h"
 
 extern char** environ;
 

@@ -34,7 +34,11 @@ std::optional<WaitingFor> WaitingForState(std::string_view state) {
 
 void FleetDisplay::Add(const FleetUnit& unit) {
   std::lock_guard lock(mutex_);
-  rows_.push_back(Row{unit.label, unit.identity, std::nullopt, -1, "queued", -1});
+  Row row;
+  row.label = unit.label;
+  row.identity = unit.identity;
+  row.state = "queued";
+  rows_.push_back(std::move(row));
 }
 
 void FleetDisplay::Start() {

@@ -46,7 +46,7 @@ class FleetDisplay {
     std::optional<TransferPart> part;
     int percent = -1;
     std::string state;
-    int printedStep = -1;  // the last tenth of progress printed as a line
+    int printedStep = -1;                  // the last tenth of progress printed as a line
     std::optional<WaitingFor> waitingFor;  // none: nothing is waited for
     std::chrono::steady_clock::time_point since{};
     std::chrono::seconds waited{0};  // the seconds last shown; 0: none since the change

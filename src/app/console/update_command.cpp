@@ -247,6 +247,7 @@ void UpdateUnit(FleetContext& context, std::size_t row, bool bySerial) {
         part == TransferPart::kUsb ? context.targets.usbPath : context.targets.dspPath;
     plan.Source(part) = {path.empty(), path, {}, image};
   }
+  plan.versionsBefore = unit.before;
   UnitObserver observer(display, row);
   DownloadOutcome outcome;
   // The mirror mark, keyed by the port the adapter keeps across its restart,

@@ -14,7 +14,7 @@
 #include "app/dialog_ids.h"
 #include "app/download_options.h"
 #include "app/mute_agent.h"
-#include "app/state_directory.h"
+#include "history/history_location.h"
 #include "app/win32/program_arguments.h"
 #include "services/platform_services.h"
 #include "win32/utf16.h"

@@ -205,6 +205,42 @@ TEST(Kr35ctlUpdateTest, ASecondSignalAbortsAllAndTheReportIsWritten) {
   fs::remove_all(dir);
 }
 
+// An adapter that takes 3.5 s to restart: the update says what it waits for
+// (with the adapter) instead of falling silent, and the history holds the
+// versions before, the outcome, and the versions read after the restart.
+TEST(Kr35ctlUpdateTest, ASlowRestartIsNeverSilentAndTheHistoryIsWhole) {
+  const fs::path dir = fs::temp_directory_path() / ("kr35ctl_slow_" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  std::ofstream(dir / "slow.json")
+      << R"({"hid": {"restart_ms": 3500}, "versions": {"usb": "0x0100", "dsp": "0x0100"}})";
+  const std::string command = "cd '" + dir.string() +
+                              "' && '" KR35CTL_PATH
+                              "' --json --simulate=slow.json --history=history.jsonl update "
+                              "--yes </dev/null >out.txt 2>err.txt";
+  ASSERT_EQ(std::system(command.c_str()), 0) << ReadText(dir / "err.txt");
+  int waits = 0;
+  for (const std::string& line : Lines(ReadText(dir / "out.txt"))) {
+    const json event = json::parse(line);
+    if (event["event"] != "waiting") continue;
+    ++waits;
+    EXPECT_EQ(event["for"], "restart");
+    EXPECT_EQ(event["adapter"]["port"], "0");
+    EXPECT_GE(event["seconds"], 2);
+  }
+  EXPECT_GE(waits, 1);
+  std::map<std::string, json> records;
+  for (const std::string& line : Lines(ReadText(dir / "history.jsonl"))) {
+    const json record = json::parse(line);
+    records[record["record"]] = record;
+  }
+  ASSERT_EQ(records.size(), 3u) << ReadText(dir / "history.jsonl");
+  EXPECT_EQ(records["begin"]["before"], (json{{"usb", 0x100}, {"dsp", 0x100}}));
+  EXPECT_EQ(records["end"]["outcome"], "done");
+  EXPECT_EQ(records["after"]["after"], (json{{"usb", 0x104}, {"dsp", 0x107}}));
+  fs::remove_all(dir);
+}
+
 // Two adapters give one serial number, a third its own: --serial picks only
 // an adapter whose serial number is its own, and names every adapter otherwise.
 TEST(Kr35ctlUpdateTest, SerialPicksOneAdapterOrEndsWithTheList) {
