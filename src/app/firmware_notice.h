@@ -12,6 +12,11 @@
 
 namespace kr35 {
 
+// The notice's action, and the agent's menu entry, that open the download dialog.
+inline constexpr const char* kOpenDownloadUtilityLabel = "Open KR35 Download Utility";
+// The notice's title.
+inline constexpr const char* kNewFirmwareTitle = "New firmware is available";
+
 // The versions of the built-in images.
 InstalledVersions BuiltInVersions();
 

@@ -11,13 +11,13 @@
 #include <mutex>
 #include <thread>
 
+#include "app/firmware_notice.h"
+
 namespace kr35 {
 namespace {
 
 constexpr const char* kService = "org.freedesktop.Notifications";
 constexpr const char* kPath = "/org/freedesktop/Notifications";
-constexpr const char* kSummary = "New firmware is available";
-constexpr const char* kActionLabel = "Open KR35 Download Utility";
 constexpr std::uint32_t kDismissedByUser = 2;
 
 }  // namespace
@@ -117,10 +117,10 @@ std::uint32_t FreedesktopNotices::Show(const std::string& text, std::string& err
   std::lock_guard lock(state_->busMutex);
   sd_bus_error busError = SD_BUS_ERROR_NULL;
   sd_bus_message* reply = nullptr;
-  const int result =
-      sd_bus_call_method(state_->bus, kService, kPath, kService, "Notify", &busError, &reply,
-                         "susssasa{sv}i", "KR35 Download Utility", std::uint32_t{0}, "", kSummary,
-                         text.c_str(), 2, "default", kActionLabel, 0, -1);
+  const int result = sd_bus_call_method(state_->bus, kService, kPath, kService, "Notify", &busError,
+                                        &reply, "susssasa{sv}i", "KR35 Download Utility",
+                                        std::uint32_t{0}, "", kNewFirmwareTitle, text.c_str(), 2,
+                                        "default", kOpenDownloadUtilityLabel, 0, -1);
   std::uint32_t id = 0;
   if (result < 0) {
     error = busError.message ? busError.message : std::strerror(-result);

@@ -13,9 +13,10 @@
 #include "app/command_line.h"
 #include "app/dialog_ids.h"
 #include "app/download_options.h"
+#include "app/firmware_notice.h"
 #include "app/mute_agent.h"
-#include "history/history_location.h"
 #include "app/win32/program_arguments.h"
+#include "history/history_location.h"
 #include "services/platform_services.h"
 #include "win32/utf16.h"
 
@@ -37,7 +38,6 @@ constexpr UINT_PTR kDurationTimer = 2;
 constexpr UINT kMirrorCommand = 1;
 constexpr UINT kOpenCommand = 2;
 constexpr UINT kQuitCommand = 3;
-constexpr const char* kNoticeTitle = "New firmware is available";
 
 struct AgentArguments {
   bool notify = true;
@@ -156,7 +156,7 @@ class TrayAgent {
   void ShowBalloon(const std::string& text) {
     NOTIFYICONDATAW data = IconData();
     data.uFlags = NIF_INFO;
-    CopyText(data.szInfoTitle, kNoticeTitle);
+    CopyText(data.szInfoTitle, kNewFirmwareTitle);
     CopyText(data.szInfo, text);
     data.dwInfoFlags = NIIF_INFO;
     Shell_NotifyIconW(NIM_MODIFY, &data);
@@ -220,7 +220,7 @@ class TrayAgent {
     HMENU menu = CreatePopupMenu();
     AppendMenuW(menu, MF_STRING | (agent_->Mirroring() ? MF_CHECKED : 0), kMirrorCommand,
                 L"Mirror the mute button");
-    AppendMenuW(menu, MF_STRING, kOpenCommand, L"Open KR35 Download Utility");
+    AppendMenuW(menu, MF_STRING, kOpenCommand, Utf16FromUtf8(kOpenDownloadUtilityLabel).c_str());
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING, kQuitCommand, L"Quit");
     POINT cursor{};

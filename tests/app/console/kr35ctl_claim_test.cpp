@@ -18,18 +18,13 @@
 #include <thread>
 #include <vector>
 
+#include "app/console/text_file.h"
+
 namespace kr35 {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 int CountLines(const std::string& text, const std::string& containing) {
   std::istringstream lines(text);

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "app/console/text_file.h"
 #include "firmware/intel_hex_writer.h"
 
 namespace kr35 {
@@ -31,13 +32,6 @@ struct RunResult {
   std::string out;
   std::string err;
 };
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 class Kr35ctlHostileTest : public ::testing::Test {
  protected:

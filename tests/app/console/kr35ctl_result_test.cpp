@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "app/console/text_file.h"
+
 namespace kr35 {
 namespace {
 
@@ -29,13 +31,6 @@ struct Row {
   json result;         // the fields the result event must have
   std::string reason;  // its "reason" contains this
 };
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 const json kNull = nullptr;
 

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "app/console/text_file.h"
+
 namespace kr35 {
 namespace {
 
@@ -50,20 +52,6 @@ std::vector<Row> Rows() {
       {"GONE", "update", "failed", "gone", "USB", "block", json::value_t::discarded, kNull},
       {"OK-1", "update", "updated", "done", kNull, kNull, kNull, kTarget},
   };
-}
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 // The times (ms) of the frames each adapter received, from the trace.

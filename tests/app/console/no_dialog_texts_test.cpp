@@ -10,19 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "app/console/text_file.h"
 #include "app/device_dialog.h"
 
 namespace kr35 {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 // The string literals of a C++ source, with their escapes resolved.
 std::vector<std::string> Literals(const std::string& source) {
