@@ -35,6 +35,7 @@ DismissedNotices::DismissedNotices(std::filesystem::path file) : file_(std::move
   if (file_.empty() || !ReadWholeFile(file_, bytes, error, kMaxFileBytes)) return;
   std::istringstream lines(std::string(bytes.begin(), bytes.end()));
   for (std::string line; std::getline(lines, line) && keys_.size() < kMaxKeys;) {
+    if (line.ends_with('\r')) line.pop_back();  // a file written with CRLF line ends
     if (!line.empty() && line.size() <= kMaxKeyLength) keys_.insert(line);
   }
 }
