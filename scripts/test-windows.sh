@@ -202,21 +202,11 @@ mute_at() { local events="" t
   done
   echo "{\"hid\": {\"events\": [$events]}}"; }
 writes() { grep -c '"mixer":"write"' "$1" 2>/dev/null || true; }
-agent_check() {
-  if [ "$1" = yes ]; then
-    echo "[       OK ] $2"
-    passed=$((passed + 1))
-  else
-    echo "[  FAILED  ] $2"
-    failed=$((failed + 1))
-    failures+=("$2")
-  fi
-}
 mute_at 300 600 >"$session/presses.json"
 timeout "$timeout_s" wine "$agent_exe" --simulate="Z:$session/presses.json" \
   --sim-trace="Z:$session/agent.trace" --no-notify --duration=2 >/dev/null 2>&1
-agent_check "$([ "$(writes "$session/agent.trace")" = 2 ] && echo yes)" \
-  "kr35-agent.exe mirrors both presses on the simulated adapter"
+check_that "kr35-agent.exe mirrors both presses on the simulated adapter" \
+  test "$(writes "$session/agent.trace")" = 2
 mute_at 1000 >"$session/monitor.json"
 mute_at 500 6000 >"$session/agent.json"
 timeout "$timeout_s" wine "$build/src/app/console/kr35ctl.exe" --simulate="Z:$session/monitor.json" \
@@ -230,9 +220,8 @@ timeout "$timeout_s" wine "$agent_exe" --simulate="Z:$session/agent.json" \
   --sim-state="Z:$session/mirror.json" --sim-trace="Z:$session/stepped.trace" --no-notify \
   --duration=8 >/dev/null 2>&1
 wait "$monitor"
-agent_check "$([ "$(grep -c '^mute: ' "$session/monitor.out")" = 1 ] &&
-  [ "$(writes "$session/stepped.trace")" = 1 ] && echo yes)" \
-  "kr35-agent.exe steps back while kr35ctl.exe monitor mirrors, then takes over"
+check_that "kr35-agent.exe steps back while kr35ctl.exe monitor mirrors, then takes over" \
+  test "$(grep -c '^mute: ' "$session/monitor.out")/$(writes "$session/stepped.trace")" = 1/1
 
 # The download history under Wine: a download with --history leaves its
 # begin and end (written with _wopen and _commit), which history reads back.
@@ -240,15 +229,8 @@ timeout "$timeout_s" wine "$build/src/app/console/kr35ctl.exe" --simulate \
   --history="Z:$session/history.jsonl" download --yes >/dev/null 2>&1
 history=$(timeout "$timeout_s" wine "$build/src/app/console/kr35ctl.exe" --simulate \
   --history="Z:$session/history.jsonl" history 2>&1 | tr -d '\r')
-if grep -q '^update: .*  done  ' <<<"$history"; then
-  echo "[       OK ] kr35ctl.exe --history: the download is recorded and read back"
-  passed=$((passed + 1))
-else
-  echo "[  FAILED  ] kr35ctl.exe --history: the download is recorded and read back"
-  echo "$history" | sed 's/^/    /'
-  failed=$((failed + 1))
-  failures+=("kr35ctl.exe --history")
-fi
+check_that "kr35ctl.exe --history: the download is recorded and read back" \
+  grep -q '^update: .*  done  ' <<<"$history"
 rm -rf "$session"
 
 wineserver -k >/dev/null 2>&1 || true

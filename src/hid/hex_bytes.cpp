@@ -1,6 +1,7 @@
 #include "hid/hex_bytes.h"
 
 #include <array>
+#include <cstdio>
 #include <cstring>
 
 namespace kr35 {
@@ -53,6 +54,12 @@ std::optional<std::vector<std::uint8_t>> FromHex(std::string_view text, std::siz
     bytes[i] = static_cast<std::uint8_t>(high << 4 | low);
   }
   return bytes;
+}
+
+std::string Hex4(unsigned value, bool upperCase) {
+  char text[8];
+  std::snprintf(text, sizeof text, upperCase ? "%04X" : "%04x", value & 0xFFFFu);
+  return text;
 }
 
 }  // namespace kr35

@@ -19,4 +19,7 @@ void AppendHex(std::string& text, std::span<const std::uint8_t> bytes);
 // more than `maxBytes` bytes.
 std::optional<std::vector<std::uint8_t>> FromHex(std::string_view text, std::size_t maxBytes);
 
+// A 16-bit id or version as four hex digits: "3c1f", or "3C1F" in upper case.
+std::string Hex4(unsigned value, bool upperCase = false);
+
 }  // namespace kr35

@@ -342,6 +342,16 @@ std::string SimWorld::FlashKey(std::size_t adapter) {
 
 namespace {
 
+#ifdef _WIN32
+// Named kernel objects are keyed by the state file's absolute path, so that
+// programs started from other folders meet on one adapter.
+std::string AbsoluteName(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return ec ? path : absolute.string();
+}
+#endif
+
 // A device's report reaches the host when it is due, give or take the
 // interrupt timing of the bus. The reading thread's timed waits would
 // otherwise end up to the kernel's default timer slack (50 µs) late, which
@@ -766,9 +776,7 @@ ClaimAttempt SimHidBackend::TryClaim(const std::string& path) {
       statePath_ + (path.starts_with(kAdapterPathPrefix) && path != first ? "." + path.substr(4)
                                                                           : std::string());
 #ifdef _WIN32
-  std::error_code ec;
-  const std::filesystem::path absolute = std::filesystem::absolute(own, ec);
-  return TryNamedMutexClaim(ec ? own : absolute.string());
+  return TryNamedMutexClaim(AbsoluteName(own));
 #else
   // Not the state file itself: saving replaces it with a new file.
   return TryFlockClaim(own + ".lock", LockFile::kCreate);
@@ -778,9 +786,7 @@ ClaimAttempt SimHidBackend::TryClaim(const std::string& path) {
 std::unique_ptr<AdapterClaim> SimHidBackend::HoldMirrorMark(const std::string& /*key*/) {
   if (statePath_.empty()) return nullptr;
 #ifdef _WIN32
-  std::error_code ec;
-  const std::filesystem::path absolute = std::filesystem::absolute(statePath_, ec);
-  return HoldNamedMark(ec ? statePath_ : absolute.string());
+  return HoldNamedMark(AbsoluteName(statePath_));
 #else
   return HoldSharedFlock(statePath_ + ".mirror");
 #endif
@@ -789,9 +795,7 @@ std::unique_ptr<AdapterClaim> SimHidBackend::HoldMirrorMark(const std::string& /
 bool SimHidBackend::MirrorMarkHeld(const std::string& /*key*/) {
   if (statePath_.empty()) return false;
 #ifdef _WIN32
-  std::error_code ec;
-  const std::filesystem::path absolute = std::filesystem::absolute(statePath_, ec);
-  return NamedMarkHeld(ec ? statePath_ : absolute.string());
+  return NamedMarkHeld(AbsoluteName(statePath_));
 #else
   return FlockHeldElsewhere(statePath_ + ".mirror");
 #endif

@@ -24,6 +24,7 @@
 #include "hid/adapter_identity.h"
 #include "hid/printable_text.h"
 #ifndef _WIN32
+#include "hid/hex_bytes.h"
 #include "hid/hidraw/hidraw_diagnostics.h"
 #endif
 
@@ -32,12 +33,6 @@ namespace {
 
 // How often a wait looks whether its waiting line is due.
 constexpr std::chrono::milliseconds kWaitingTick{100};
-
-std::string Hex4(unsigned value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%04x", value & 0xFFFFu);
-  return text;
-}
 
 // Prints what the dialog does with notices, buttons and the mixer.
 class MonitorObserver : public DialogObserver {

@@ -12,6 +12,7 @@
 #include "mixer/headset_mixer.h"
 #include "protocol/json_quote.h"
 #ifndef _WIN32
+#include "hid/hex_bytes.h"
 #include "hid/hidraw/hidraw_diagnostics.h"
 #endif
 
@@ -36,12 +37,6 @@ DoctorCheck Warn(std::string name, std::string found, std::string fix) {
 }
 DoctorCheck Fail(std::string name, std::string found, std::string fix) {
   return {std::move(name), Status::kFail, std::move(found), std::move(fix)};
-}
-
-std::string Hex4(unsigned value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
-  return text;
 }
 
 // The fix for a node this user may not open: the udev rule, and whether it
@@ -278,14 +273,14 @@ DoctorReport RunDoctorChecks(PlatformServices& services) {
   if (!report.adapterPresent) {
     const auto paths = services.Hid().EnumerateInterfaces();
     report.checks.push_back(Fail("adapter",
-                                 "no HID device of vendor " + Hex4(kAdapterVendorId) + "; " +
+                                 "no HID device of vendor " + Hex4(kAdapterVendorId, true) + "; " +
                                      std::to_string(paths ? paths->size() : 0) +
                                      " other HID devices",
                                  "plug in the adapter (a hub or another port may help)"));
   }
   for (const AdapterIdentity& adapter : adapters) {
-    report.checks.push_back(Ok(
-        "adapter", adapter.path + "  " + Hex4(adapter.vendorId) + ":" + Hex4(adapter.productId)));
+    report.checks.push_back(Ok("adapter", adapter.path + "  " + Hex4(adapter.vendorId, true) + ":" +
+                                              Hex4(adapter.productId, true)));
     CheckAdapter(services, adapter, report.checks);
   }
   for (DoctorCheck& check : unopenable) report.checks.push_back(std::move(check));

@@ -1,19 +1,10 @@
 #include "app/console/fleet_unit.h"
 
-#include <cstdio>
-
+#include "hid/hex_bytes.h"
 #include "protocol/json_quote.h"
 
 namespace kr35 {
-namespace {
-
-std::string Hex4(unsigned value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%04x", value & 0xFFFFu);
-  return text;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 const char* FleetActionName(FleetAction action) {
   switch (action) {
