@@ -22,9 +22,9 @@
 #include "app/standard_dialog.h"
 #include "app/ui_resources.h"
 #include "hid/adapter_identity.h"
+#include "hid/hex_bytes.h"
 #include "hid/printable_text.h"
 #ifndef _WIN32
-#include "hid/hex_bytes.h"
 #include "hid/hidraw/hidraw_diagnostics.h"
 #endif
 

@@ -7,12 +7,12 @@
 #include "app/console/silent_failure.h"
 #include "hid/adapter_identity.h"
 #include "hid/dialog_queue.h"
+#include "hid/hex_bytes.h"
 #include "hid/printable_text.h"
 #include "history/history_records.h"
 #include "mixer/headset_mixer.h"
 #include "protocol/json_quote.h"
 #ifndef _WIN32
-#include "hid/hex_bytes.h"
 #include "hid/hidraw/hidraw_diagnostics.h"
 #endif
 
