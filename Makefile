@@ -54,16 +54,26 @@ bench: build
 	@scripts/run-benchmarks.sh $(BUILD)
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz build-windows build-kernel build-package
+	rm -rf build build-asan build-tsan build-fuzz build-windows build-kernel build-package build-package-* build-arm64
 
 # The Debian package, built by Debian's tools and checked by lintian, in
 # build-package/ (docs/packaging.md); then installed, used and purged.
+# ARCH=arm64 cross-builds it for arm64, in build-package-arm64/.
+ARCH ?=
+PACKAGE_DIR = build-package$(if $(ARCH),-$(ARCH))
 .PHONY: package test-package
 package:
-	@JOBS=$(JOBS) scripts/build-package.sh build-package
+	@JOBS=$(JOBS) ARCH=$(ARCH) scripts/build-package.sh $(PACKAGE_DIR)
 
 test-package: package
-	@scripts/test-package.sh build-package
+	@scripts/test-package.sh $(PACKAGE_DIR)
+
+# Every program and test runner cross-built for arm64 (the package build, in
+# build-arm64/), the tests under qemu-user, and a simulated download
+# (docs/arm64.md).
+.PHONY: test-arm64
+test-arm64:
+	@JOBS=$(JOBS) scripts/test-arm64.sh build-arm64
 
 # The Windows executables, cross-built with mingw-w64 in build-windows/; their
 # tests under Wine (docs/windows.md).

@@ -8,7 +8,10 @@
 #include <memory>
 #include <string>
 
-#if defined(__SSE2__)
+// Sixteen digits at a time with SSE2 (x86-64); elsewhere, or with
+// KR35_HEX_PORTABLE, eight at a time in a 64-bit word.
+#if defined(__SSE2__) && !defined(KR35_HEX_PORTABLE)
+#define KR35_HEX_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -114,7 +117,7 @@ bool DecodeEightDigits(const char* p, std::uint8_t* out, std::uint32_t& sum) {
   return true;
 }
 
-#if defined(__SSE2__)
+#if defined(KR35_HEX_SSE2)
 // Decodes sixteen hexadecimal digits into eight bytes when all sixteen are digits.
 bool DecodeSixteenDigits(const char* p, std::uint8_t* out, std::uint32_t& sum) {
   const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -159,7 +162,7 @@ std::uint8_t DecodeBytes(const char* digits, std::size_t count, std::uint8_t* ou
                          std::uint32_t& sum) {
   std::uint8_t flags = 0;
   std::size_t i = 0;
-#if defined(__SSE2__)
+#if defined(KR35_HEX_SSE2)
   for (; i + 8 <= count; i += 8) {
     if (!DecodeSixteenDigits(digits + 2 * i, out + i, sum)) {
       flags |= DecodeEachByte(digits, i, i + 8, out, sum);

@@ -60,7 +60,7 @@ class Kr35ctlHistoryTest : public ::testing::Test {
     ASSERT_EQ(pipe(fds), 0);
     const pid_t pid = fork();
     if (pid == 0) {
-      chdir(dir_.c_str());
+      if (chdir(dir_.c_str()) != 0) _exit(127);
       dup2(open("/dev/null", O_RDONLY), 0);
       dup2(fds[1], 1);
       dup2(open("err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
