@@ -19,13 +19,19 @@ scripts/install-deps.sh debhelper dpkg-dev lintian git
 native=$(dpkg --print-architecture)
 arch=${ARCH:-$native}
 cross=()
+profiles=${PROFILES:-}
+options="noddebs ${DEB_BUILD_OPTIONS:-}"
 if [ "$arch" != "$native" ]; then
   [ "$arch" = arm64 ] || { echo "ARCH=$arch: only arm64 is cross-built here" >&2; exit 2; }
   scripts/install-arm64-deps.sh
+  # A cross build as Debian's builders make it: the cross profile, the
+  # target's compilers, and no tests during the build (scripts/test-arm64.sh
+  # runs them afterwards under qemu-user).
   cross=(-a"$arch")
+  profiles=cross${profiles:+,$profiles}
+  options="nocheck $options"
+  export CC=aarch64-linux-gnu-gcc CXX=aarch64-linux-gnu-g++
 fi
-profiles=()
-[ -n "${PROFILES:-}" ] && profiles=(-P"$PROFILES")
 
 version=$(scripts/project-version.sh)
 changelog_version=$(dpkg-parsechangelog -l debian/changelog -S Version)
@@ -50,8 +56,8 @@ echo "Building the $arch package (log: $out/build.log)"
 # stripped of their debug information, so none is compiled (a third of the
 # compile time).
 if ! (cd "$work/kr35-download-$version" &&
-  DEB_BUILD_OPTIONS="noddebs ${DEB_BUILD_OPTIONS:-}" DEB_CFLAGS_STRIP=-g DEB_CXXFLAGS_STRIP=-g \
-    dpkg-buildpackage -b -uc -us -j"$jobs" "${cross[@]}" "${profiles[@]}") \
+  DEB_BUILD_OPTIONS=$options DEB_CFLAGS_STRIP=-g DEB_CXXFLAGS_STRIP=-g \
+    dpkg-buildpackage -b -uc -us -j"$jobs" "${cross[@]}" ${profiles:+-P"$profiles"}) \
   >"$out/build.log" 2>&1; then
   tail -30 "$out/build.log" >&2
   echo "The package build failed: $out/build.log" >&2
