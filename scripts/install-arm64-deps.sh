@@ -6,7 +6,8 @@
 # these the first time; prints what is missing otherwise.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-libraries=(qt6-base-dev libudev-dev libsystemd-dev libasound2-dev libgtest-dev libgmock-dev pkgconf)
+libraries=(qt6-base-dev libudev-dev libsystemd-dev libasound2-dev libgtest-dev libgmock-dev pkgconf
+  libxcb1-dev libxcb-xtest0-dev)
 
 if ! dpkg --print-foreign-architectures | grep -qx arm64; then
   [ "$(id -u)" -eq 0 ] || { echo "Run as root: dpkg --add-architecture arm64" >&2; exit 1; }

@@ -14,8 +14,7 @@ built=$SECONDS
 tree=$(ls -d "$out"/work/kr35-download-*/obj-aarch64-linux-gnu)
 kr35ctl=$tree/src/app/console/kr35ctl
 readelf -h "$kr35ctl" | grep -q "Machine:.*AArch64" || { echo "$kr35ctl is not an arm64 program" >&2; exit 1; }
-[ "$("$kr35ctl" --version >/dev/null && echo ok)" = ok ] ||
-  { echo "arm64 programs do not run here (qemu-user)" >&2; exit 1; }
+"$kr35ctl" --version >/dev/null || { echo "arm64 programs do not run here (qemu-user)" >&2; exit 1; }
 
 echo "== the tests under qemu-user ($(qemu-aarch64-static --version | head -1))"
 status=0
