@@ -17,12 +17,21 @@ readelf -h "$kr35ctl" | grep -q "Machine:.*AArch64" || { echo "$kr35ctl is not a
 "$kr35ctl" --version >/dev/null || { echo "arm64 programs do not run here (qemu-user)" >&2; exit 1; }
 
 echo "== the tests under qemu-user ($(qemu-aarch64-static --version | head -1))"
+export QT_QPA_PLATFORM=offscreen
 status=0
-(cd "$tree" && QT_QPA_PLATFORM=offscreen ctest -j "$jobs" --output-on-failure) || status=$?
+(cd "$tree" && ctest -j "$jobs" --output-on-failure) || status=$?
 # Each skipped test with the reason it gave.
 awk '/^\[ RUN      \]/ { name = $4 } /: Skipped$/ { getline reason; print "skipped: " name ": " reason }' \
   "$tree/Testing/Temporary/LastTest.log"
-[ $status -eq 0 ] || exit $status
+if [ $status -ne 0 ]; then
+  # The real-time tests keep the protocol's timing under emulation, beside
+  # another test on the other core; a failed test runs once more alone, and
+  # is named either way.
+  echo "== failed under qemu-user, run once more alone:"
+  sed 's/^[0-9]*:/  /' "$tree/Testing/Temporary/LastTestsFailed.log"
+  (cd "$tree" && ctest --rerun-failed --output-on-failure) || exit 1
+  echo "== each passed when run alone"
+fi
 
 echo "== a simulated standard download with the arm64 kr35ctl"
 output=$("$kr35ctl" --simulate download --yes)
