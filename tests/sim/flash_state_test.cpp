@@ -12,7 +12,10 @@ namespace {
 class FlashStateTest : public ::testing::Test {
  protected:
   void TearDown() override { std::filesystem::remove(path_); }
-  const std::string path_ = ::testing::TempDir() + "/kr35_flash_state_test.json";
+  // One file per test: ctest runs the tests of this file side by side.
+  const std::string path_ = ::testing::TempDir() + "/kr35_flash_state_" +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                            ".json";
 };
 
 TEST_F(FlashStateTest, SavedStateLoadsBackAndLeavesNoTemporaryFile) {
